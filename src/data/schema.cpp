@@ -1,0 +1,25 @@
+#include "schema.h"
+#include "framework/errors.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+void createSchema(QSqlDatabase &db)
+{
+    const bool pg = db.driverName() == QLatin1String("QPSQL");
+    const QString key = pg ? QStringLiteral("id serial primary key") : QStringLiteral("id integer primary key");
+    const QStringList statements = {
+        QStringLiteral("create table harita (%1, isim text, tip text, px integer, py integer, "
+                       "pafta text, kod text, cx integer, cy integer)").arg(key),
+        QStringLiteral("create table tipler (%1, ad text)").arg(key),
+        QStringLiteral("create table pafta (%1, num text, ad text, px integer, py integer, "
+                       "px0 integer, py0 integer, kucuk text)").arg(key),
+        QStringLiteral("create index harita_pafta on harita (pafta)"),
+        QStringLiteral("create index harita_px on harita (px)"),
+    };
+    QSqlQuery q(db);
+    for (const QString &s : statements)
+        if (!q.exec(s))
+            throw Error(q.lastError().text());
+}

@@ -1,0 +1,6 @@
+#pragma once
+class QSqlDatabase;
+
+// Creates tables harita, tipler and pafta, each with an integer primary key "id".
+// Only the tools call this; Zemira itself never creates or alters a table.
+void createSchema(QSqlDatabase &db);

@@ -1,0 +1,21 @@
+#include "quit.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+namespace {
+bool g_quit = false;
+}
+
+void requestQuit()
+{
+    g_quit = true;
+    // Posted, not called: the code after the request runs on. exit() ends every running loop.
+    if (auto *app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+}
+
+bool quitRequested()
+{
+    return g_quit;
+}

@@ -1,0 +1,27 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+// A synthetic region that looks like a scanned topographic map series, written as a
+// complete data directory: "HARITA.TXT", the SQLite database, sheet images, overview BMP.
+struct DemoOptions {
+    int columns = 3;            // sheets across
+    int rows = 4;               // sheets down
+    int sheetWidth = 2400;      // stored pixels
+    int sheetHeight = 1800;
+    int places = 3000;          // rows of table harita in all
+    int placesOnFirstSheet = -1; // -1: spread evenly
+    int scaleDivisor = 1;       // images written at 1/scaleDivisor of the stored size
+    bool mixedFormats = true;   // at least one BMP, GIF and PCX sheet beside the JPEGs
+    bool drawPlaces = true;     // symbols and names on the sheets
+    unsigned seed = 1;
+};
+
+struct DemoRegion {
+    QString dir;                // ends in "/"
+    QString databaseFile;       // relative to dir
+    QStringList sheetNumbers;   // in num order
+};
+
+// Writes the region into dir (created if missing). Throws Error.
+DemoRegion makeDemoRegion(const QString &dir, const DemoOptions &options = {});
