@@ -1,6 +1,7 @@
 #include "quit.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QMetaObject>
 
 namespace {
@@ -18,4 +19,11 @@ void requestQuit()
 bool quitRequested()
 {
     return g_quit;
+}
+
+int execModal(QDialog &dialog)
+{
+    if (g_quit)
+        return QDialog::Rejected;
+    return dialog.exec();
 }

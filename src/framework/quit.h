@@ -4,3 +4,7 @@
 // modal ones as if cancelled, and the main loop is not entered.
 void requestQuit();
 bool quitRequested();
+
+class QDialog;
+// Runs a modal dialog; after a quit request it ends at once, as if cancelled.
+int execModal(QDialog &dialog);

@@ -1,0 +1,179 @@
+// The main window's controls, at the positions and sizes of its design.
+#include "map/colorswatch.h"
+#include "map/uHarita.h"
+
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSlider>
+
+namespace {
+
+template <class W, class... Args> W *make(const char *name, QWidget *parent, Args &&...args)
+{
+    auto *w = new W(std::forward<Args>(args)..., parent);
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+
+QFrame *panel(const char *name, QWidget *parent, QFrame::Shadow bevel = QFrame::Raised)
+{
+    auto *p = make<QFrame>(name, parent);
+    p->setFrameStyle(QFrame::Panel | bevel);
+    p->setLineWidth(1);
+    return p;
+}
+
+QLabel *label(const char *name, QWidget *parent, const QString &text, int x, int y)
+{
+    auto *l = make<QLabel>(name, parent, text);
+    l->move(x, y);
+    l->adjustSize();
+    return l;
+}
+
+QPushButton *button(const char *name, QWidget *parent, const QString &text, QRect geometry)
+{
+    auto *b = make<QPushButton>(name, parent, text);
+    b->setGeometry(geometry);
+    return b;
+}
+
+QFont pixelFont(int pixels, bool bold)
+{
+    QFont f;
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+} // namespace
+
+void TfHarita::buildControls()
+{
+    setWindowTitle(QStringLiteral("fHarita - v0.1.01 (12.08.2006)"));
+    // The design's client area; the view inside it is 742 x 639.
+    setGeometry(70, 37, 943, 668);
+
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+
+    Panel6 = panel("Panel6", this);
+    Panel6->setFixedHeight(25);
+    outer->addWidget(Panel6);
+    Button3 = button("Button3", Panel6, QStringLiteral("Gizle"), {12, 4, 75, 17});
+    Button4 = button("Button4", Panel6, QStringLiteral("Yerleşim Ekle"), {88, 4, 73, 17});
+    Button4->setEnabled(false);
+    Button6 = button("Button6", Panel6, QStringLiteral("Yardım"), {228, 4, 73, 17});
+    Button7 = button("Button7", Panel6, QStringLiteral("Program Sonu"), {300, 4, 73, 17});
+    StaticText1 = make<QLabel>("StaticText1", Panel6, QStringLiteral("ZEMIRA"));
+    StaticText1->setFont(pixelFont(16, true));
+    StaticText1->setAlignment(Qt::AlignCenter);
+    StaticText1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    StaticText1->setLineWidth(2);
+    StaticText1->setMidLineWidth(0);
+    StaticText1->resize(101, 23);
+
+    auto *middle = new QHBoxLayout;
+    middle->setSpacing(0);
+    outer->addLayout(middle, 1);
+    Panel5 = panel("Panel5", this);
+    middle->addWidget(Panel5, 1);
+    Splitter1 = make<QFrame>("Splitter1", this);
+    Splitter1->setFixedWidth(3);
+    middle->addWidget(Splitter1);
+
+    auto *inner = new QHBoxLayout(Panel5);
+    inner->setContentsMargins(0, 0, 0, 0);
+    inner->setSpacing(0);
+    Panel1 = panel("Panel1", Panel5);
+    inner->addWidget(Panel1, 1);
+    Panel2 = panel("Panel2", Panel5);
+    Panel2->setFixedWidth(194);
+    inner->addWidget(Panel2);
+
+    auto *viewLayout = new QVBoxLayout(Panel1);
+    viewLayout->setContentsMargins(1, 1, 1, 1);
+    ScrollBox1 = make<QFrame>("ScrollBox1", Panel1);
+    ScrollBox1->setFrameStyle(QFrame::NoFrame);
+    viewLayout->addWidget(ScrollBox1);
+    ScrollBox1->installEventFilter(this);
+    Image1 = new MapLayer(QStringLiteral("Image1"), ScrollBox1);
+    Image1->setGeometry(0, 0, 10000, 1206);
+    Image3 = new MapLayer(QStringLiteral("Image3"), ScrollBox1);
+    Image3->setGeometry(0, 0, 30, 30);
+    Image3->hide();
+    Image2 = new MapLayer(QStringLiteral("Image2"), ScrollBox1);
+
+    auto *side = new QVBoxLayout(Panel2);
+    side->setContentsMargins(0, 0, 0, 0);
+    side->setSpacing(0);
+    Panel4 = panel("Panel4", Panel2);
+    Panel4->setFixedHeight(120);
+    side->addWidget(Panel4);
+    Panel3 = panel("Panel3", Panel2);
+    Panel3->setFixedHeight(200);
+    side->addWidget(Panel3);
+    Panel7 = panel("Panel7", Panel2);
+    side->addWidget(Panel7, 1);
+
+    TrackBar2 = make<QSlider>("TrackBar2", Panel4, Qt::Vertical);
+    TrackBar2->setGeometry(4, 0, 17, 121);
+    TrackBar2->setInvertedAppearance(true); // 0 at the top
+    TrackBar2->setInvertedControls(true);
+    TrackBar1 = make<QSlider>("TrackBar1", Panel4, Qt::Horizontal);
+    TrackBar1->setGeometry(24, 4, 157, 17);
+    for (QSlider *t : {TrackBar1, TrackBar2}) {
+        t->setRange(0, 10);
+        t->setValue(0);
+    }
+    Button5 = button("Button5", Panel4, QStringLiteral("Sıfırla"), {32, 40, 57, 21});
+    CheckBoxMagnifierBorder = make<QCheckBox>("CheckBoxMagnifierBorder", Panel4, QStringLiteral("Border"));
+    CheckBoxMagnifierBorder->move(95, 40);
+    CheckBoxMagnifierBorder->setChecked(true);
+    CheckBoxMagnifierBorder->adjustSize();
+    CheckBoxMagnifierCursor = make<QCheckBox>("CheckBoxMagnifierCursor", Panel4, QStringLiteral("Cursor"));
+    CheckBoxMagnifierCursor->move(96, 58);
+    CheckBoxMagnifierCursor->setChecked(true);
+    CheckBoxMagnifierCursor->adjustSize();
+    ShapeBorderColor = new ColorSwatch(QStringLiteral("ShapeBorderColor"), QColor(255, 0, 0), Panel4);
+    ShapeBorderColor->move(154, 40);
+    ColorDialog = make<QColorDialog>("ColorDialog", this);
+    ColorDialog->setCurrentColor(QColor(255, 0, 0));
+    Label9 = label("Label9", Panel4, QStringLiteral("Koordinatlar: "), 32, 80);
+    Label2 = label("Label2", Panel4, QStringLiteral("Label2"), 96, 79);
+    Label2->setFixedWidth(81);
+    Label10 = label("Label10", Panel4, QStringLiteral("Pafta Koord: "), 32, 96);
+    Label1 = label("Label1", Panel4, QStringLiteral("Label1"), 96, 96);
+    Label1->setMinimumWidth(95);
+
+    Label4 = label("Label4", Panel3, QStringLiteral("Image1 top : "), 4, 16);
+    Label6 = label("Label6", Panel3, QString(), 84, 16);
+    Label6->setFixedWidth(85);
+    Label5 = label("Label5", Panel3, QStringLiteral("Image2 width : "), 4, 36);
+    Label7 = label("Label7", Panel3, QString(), 84, 36);
+    Label7->setFixedWidth(85);
+    Button2 = button("Button2", Panel3, QStringLiteral("Göster"), {136, 28, 43, 25});
+    Label8 = label("Label8", Panel3, QStringLiteral("Paftano : "), 4, 56);
+    edPaftano = make<QLineEdit>("edPaftano", Panel3, QStringLiteral("*"));
+    edPaftano->setGeometry(56, 56, 121, 21);
+    edPaftano->setEnabled(false);
+    edAra = make<QLineEdit>("edAra", Panel3, QStringLiteral("*"));
+    edAra->setGeometry(8, 104, 121, 21);
+    Button1 = button("Button1", Panel3, QStringLiteral("Ara"), {134, 104, 47, 25});
+    Memo1 = make<QPlainTextEdit>("Memo1", Panel3);
+    Memo1->setGeometry(0, 136, 185, 57);
+    Memo1->setPlainText(QStringLiteral("Memo1"));
+
+    // The sheet number sits where the search panel would cover it; kept above it so it is seen.
+    Label3 = make<QLabel>("Label3", Panel2);
+    Label3->setFont(pixelFont(13, true));
+    Label3->setGeometry(144, 132, 45, 17);
+    Label3->raise();
+}

@@ -1,0 +1,154 @@
+// The view: scrolling, reset, hiding, resizing, the readouts and the click marker.
+#include "app/uGenel.h"
+#include "framework/messages.h"
+#include "framework/quit.h"
+#include "map/colorswatch.h"
+#include "map/coords.h"
+#include "map/uHarita.h"
+#include "overview/uKucukHarita.h"
+
+#include <QColorDialog>
+#include <QEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QSlider>
+
+namespace {
+
+// A track bar ignores a maximum below its minimum; lowering it below the position
+// moves the position, which runs the change handler.
+void applyTrackMaximum(QSlider *trackBar, int maximum)
+{
+    if (maximum >= trackBar->minimum())
+        trackBar->setMaximum(maximum);
+}
+
+} // namespace
+
+void TfHarita::setTrackMaxima()
+{
+    applyTrackMaximum(TrackBar1, coords::trackMaximum(Image1->width(), ScrollBox1->width()));
+    applyTrackMaximum(TrackBar2, coords::trackMaximum(Image1->height(), ScrollBox1->height()));
+}
+
+void TfHarita::PlaceMarker(int x, int y)
+{
+    Label1->setText(coords::readout(x, y));
+    Label1->adjustSize();
+    Label6->setText(QString::number(Image1->width()));
+    Label7->setText(QString::number(Image2->width()));
+    Image3->move(x - MarkRadius, y - MarkRadius);
+    Image3->show();
+    Image3->raise();
+    Image3->repaint();
+    if (fKucukHarita)
+        fKucukHarita->DrawCrosshair(x - Image1->x(), y - Image1->y());
+}
+
+void TfHarita::Image2Temizle()
+{
+    QPainter painter(&Image2->canvas());
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(QRect(0, 0, Image1->width(), Image1->height()), Qt::transparent);
+    painter.end();
+    Image2->update();
+}
+
+void TfHarita::Image1MouseMove(int X, int Y)
+{
+    Label2->setText(coords::readout(X + Image1->x(), Y + Image1->y()));
+}
+
+void TfHarita::Image2MouseMove(int X, int Y)
+{
+    Label2->setText(coords::readout(X - Image1->x(), Y - Image1->y()));
+    Label1->setText(coords::readout(X - Image1->x() + SheetOriginX, Y - Image1->y() + SheetOriginY));
+    Label1->adjustSize();
+}
+
+void TfHarita::TrackBar1Change()
+{
+    Image1->move(-TrackBar1->value(), Image1->y());
+    if (AddMode) {
+        MarkColor = QColor(0, 128, 0);
+        OkuVeIsaretle();
+    }
+    if (fKucukHarita)
+        fKucukHarita->DrawViewport();
+}
+
+void TfHarita::TrackBar2Change()
+{
+    Image1->move(Image1->x(), -TrackBar2->value());
+    if (AddMode) {
+        MarkColor = QColor(0, 128, 0);
+        OkuVeIsaretle();
+    }
+    if (fKucukHarita)
+        fKucukHarita->DrawViewport();
+}
+
+void TfHarita::Button5Click()
+{
+    TrackBar1->setValue(0);
+    TrackBar2->setValue(0);
+    Image1->move(0, 0);
+    Image2->move(0, 0);
+    if (fKucukHarita)
+        fKucukHarita->DrawViewport();
+}
+
+void TfHarita::Button2Click()
+{
+    Image2->hide();
+    Image1->show();
+}
+
+void TfHarita::Button3Click()
+{
+    Panel2->setVisible(!Panel2->isVisible());
+    if (AddMode) {
+        MarkColor = QColor(0, 128, 0);
+        OkuVeIsaretle();
+    }
+}
+
+void TfHarita::ScrollBox1Resize()
+{
+    const QSize overlay = coords::resizedOverlaySize(ScrollBox1->size());
+    Image2->resize(overlay);
+    OverlayBitmap = transparentBitmap(overlay);
+    Image2->setPicture(OverlayBitmap);
+    Image2Temizle();
+    setTrackMaxima();
+    if (fKucukHarita)
+        fKucukHarita->DrawViewport();
+    ShowSheetName();
+}
+
+void TfHarita::FormResize()
+{
+    if (fKucukHarita)
+        fKucukHarita->move(x() + 8, y() + Panel6->height() + 32);
+}
+
+void TfHarita::ShapeBorderColorMouseDown()
+{
+    if (execModal(*ColorDialog) == QDialog::Accepted)
+        ShapeBorderColor->setColor(ColorDialog->currentColor());
+}
+
+void TfHarita::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    guarded([this] { FormResize(); });
+}
+
+bool TfHarita::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ScrollBox1 && event->type() == QEvent::Resize)
+        guarded([this] { ScrollBox1Resize(); });
+    if (watched == StaticText1 && event->type() == QEvent::MouseButtonPress)
+        guarded([this] { StaticText1MouseDown(); });
+    return QWidget::eventFilter(watched, event);
+}

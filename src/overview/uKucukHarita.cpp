@@ -1,0 +1,168 @@
+#include "overview/uKucukHarita.h"
+#include "app/datapath.h"
+#include "app/uGenel.h"
+#include "framework/dataset.h"
+#include "framework/messages.h"
+#include "framework/picture.h"
+#include "framework/textconv.h"
+#include "map/colorswatch.h"
+#include "map/coords.h"
+#include "map/maplayer.h"
+#include "map/uHarita.h"
+
+#include <QFileInfo>
+#include <QFrame>
+#include <QPainter>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+QImage OverviewPicture;
+TfKucukHarita *fKucukHarita = nullptr;
+
+TfKucukHarita::TfKucukHarita()
+    : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+{
+    setObjectName(QStringLiteral("fKucukHarita"));
+    setWindowTitle(QStringLiteral("fKucukHarita"));
+    move(842, 381);
+    resize(168, 98);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setLineWidth(1);
+    layout->addWidget(Panel1);
+    auto *inner = new QVBoxLayout(Panel1);
+    inner->setContentsMargins(1, 1, 1, 1);
+    inner->setSpacing(0);
+    Image1 = new MapLayer(QStringLiteral("Image1"), Panel1);
+    inner->addWidget(Image1, 1, Qt::AlignLeft | Qt::AlignTop);
+    StatusBar1 = new QStatusBar(Panel1);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setFixedHeight(19);
+    StatusBar1->setSizeGripEnabled(false);
+    inner->addWidget(StatusBar1);
+
+    connect(Image1, &MapLayer::mousePressed, this,
+            [this](Qt::MouseButton b, QPoint p) { guarded([&] { Image1MouseDown(b, p.x(), p.y()); }); });
+    connect(Image1, &MapLayer::mouseMoved, this, [this](QPoint p) { guarded([&] { Image1MouseMove(p.x(), p.y()); }); });
+
+    fKucukHarita = this;
+    show();
+    guarded([this] { FormCreate(); });
+}
+
+TfKucukHarita::~TfKucukHarita()
+{
+    if (fKucukHarita == this)
+        fKucukHarita = nullptr;
+}
+
+void TfKucukHarita::FormCreate()
+{
+    OverviewPicture = QImage();
+    LoadOverview();
+}
+
+void TfKucukHarita::LoadOverview()
+{
+    const QString kucuk = fHarita->qPafta->asString(QStringLiteral("kucuk"));
+    const QString file = resolveDataFile(uGenel::DataDir, kucuk);
+    QImage picture = loadPicture(file);
+    // Only a Windows bitmap gives the overview a picture; other kinds leave it empty.
+    if (QFileInfo(file).suffix().compare(QLatin1String("bmp"), Qt::CaseInsensitive) != 0)
+        picture = QImage();
+    OverviewPicture = picture.convertToFormat(QImage::Format_RGB32);
+    const int w = OverviewPicture.width();
+    const int h = OverviewPicture.height();
+    setFixedSize(w + 4, h + 4 + StatusBar1->height());
+    fHarita->update();
+    Image1->setFixedSize(w, h);
+    Image1->setPicture(OverviewPicture.copy());
+}
+
+bool TfKucukHarita::hasPicture() const
+{
+    return Image1 && Image1->width() > 0 && !OverviewPicture.isNull();
+}
+
+double TfKucukHarita::OverviewScale() const
+{
+    return coords::overviewScale(uGenel::OverviewSpan, Image1->width(), uGenel::ScaleDivisor);
+}
+
+int TfKucukHarita::SheetAt(int x, int y) const
+{
+    return coords::sheetAt(uGenel::Sheets, coords::overviewToStored(QPoint(x, y), OverviewScale()));
+}
+
+void TfKucukHarita::DrawViewport()
+{
+    // An empty overview has no scale: nothing to draw, nothing to divide by.
+    if (!hasPicture())
+        return;
+    const double r = coords::overviewRatio(OverviewScale(), uGenel::ScaleDivisor);
+    QImage &canvas = Image1->canvas();
+    canvas = OverviewPicture.copy();
+    if (r > 0) {
+        const QRect box = coords::viewportRect(QPoint(fHarita->SheetOriginX, fHarita->SheetOriginY),
+                                               fHarita->Image1->pos(), fHarita->Image2->size(), r);
+        QPainter painter(&canvas);
+        painter.setPen(QPen(fHarita->ShapeBorderColor->color(), 1));
+        painter.drawLine(box.left(), box.top(), box.right(), box.top());
+        painter.drawLine(box.right(), box.top(), box.right(), box.bottom());
+        painter.drawLine(box.right(), box.bottom(), box.left(), box.bottom());
+        painter.drawLine(box.left(), box.bottom(), box.left(), box.top());
+    }
+    Image1->update();
+}
+
+void TfKucukHarita::DrawCrosshair(int x, int y)
+{
+    if (!hasPicture())
+        return;
+    const double r = coords::overviewRatio(OverviewScale(), uGenel::ScaleDivisor);
+    DrawViewport();
+    if (r <= 0)
+        return;
+    const QPoint c = coords::crosshair(QPoint(x, y), QPoint(fHarita->SheetOriginX, fHarita->SheetOriginY), r);
+    QPainter painter(&Image1->canvas());
+    painter.setPen(QPen(QColor(255, 0, 0), 1));
+    painter.drawLine(0, c.y(), Image1->width(), c.y());
+    painter.drawLine(c.x(), 0, c.x(), Image1->height());
+    painter.end();
+    Image1->update();
+}
+
+void TfKucukHarita::Image1MouseDown(Qt::MouseButton, int X, int Y)
+{
+    if (!hasPicture())
+        return;
+    fHarita->Image2Temizle();
+    const QPoint m = coords::overviewToStored(QPoint(X, Y), OverviewScale());
+    const int i = SheetAt(X, Y);
+    if (i >= 0) {
+        const paftarec &sheet = uGenel::Sheets[size_t(i)];
+        if (sheet.num != uGenel::CurrentSheet)
+            fHarita->SelectSheet(i);
+        // Offsets are stored units; the view wants displayed sheet pixels.
+        const int x = divTrunc(m.x() - sheet.px0, uGenel::ScaleDivisor);
+        const int y = divTrunc(m.y() - sheet.py0, uGenel::ScaleDivisor);
+        fHarita->ShowSheetPoint(i, x, y);
+        DrawCrosshair(x, y);
+    }
+    if (fHarita->AddMode) {
+        fHarita->MarkColor = QColor(0, 128, 0);
+        fHarita->OkuVeIsaretle();
+    }
+}
+
+void TfKucukHarita::Image1MouseMove(int X, int Y)
+{
+    if (!hasPicture())
+        return;
+    const QPoint m = coords::overviewToStored(QPoint(X, Y), OverviewScale());
+    StatusBar1->showMessage(QStringLiteral(" X:%1 Y:%2 Pafta=%3").arg(m.x()).arg(m.y()).arg(SheetAt(X, Y)));
+}

@@ -1,0 +1,37 @@
+#pragma once
+#include <QImage>
+#include <QWidget>
+
+class MapLayer;
+class QFrame;
+class QStatusBar;
+
+// The overview picture exactly as loaded; the clean copy every redraw starts from.
+extern QImage OverviewPicture;
+
+// The small always-on-top map of the region: the visible-area rectangle, the crosshair
+// of the click marker, click to jump, the pointed position in the status bar.
+class TfKucukHarita : public QWidget {
+    Q_OBJECT
+public:
+    TfKucukHarita();
+    ~TfKucukHarita() override;
+
+    void FormCreate();
+    void LoadOverview();
+    double OverviewScale() const;
+    int SheetAt(int x, int y) const;
+    void DrawViewport();
+    void DrawCrosshair(int x, int y);
+    void Image1MouseDown(Qt::MouseButton button, int X, int Y);
+    void Image1MouseMove(int X, int Y);
+
+    QFrame *Panel1 = nullptr;
+    MapLayer *Image1 = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+
+private:
+    bool hasPicture() const;
+};
+
+extern TfKucukHarita *fKucukHarita;
