@@ -3,7 +3,9 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <vector>
 
@@ -13,8 +15,8 @@ class Connection;
 // Rows are read once by open() (exact record count); the snapshot is not re-queried
 // except by refresh(). Changes are written through SQL by the table's primary key.
 //
-// The cursor rule: moving, appending or refreshing while a row is being edited first
-// posts a changed row (before-post may refuse with Abort, which ends the move too)
+// The cursor rule: moving, appending, refreshing or closing while a row is being edited
+// first posts a changed row (before-post may refuse with Abort, which ends the move too)
 // or drops an unchanged one.
 class Dataset : public QObject {
     Q_OBJECT
@@ -28,8 +30,10 @@ public:
     void setSql(const QString &sql);
     QString sql() const;
 
+    // Runs the statement anew (an open dataset is closed first). Throws Error with the
+    // driver's text and stays closed when the statement fails.
     void open();
-    void close();
+    void close(); // the cursor rule applies: a changed row is posted first
     bool isOpen() const;
     void refresh();
 
@@ -51,6 +55,8 @@ public:
     int32_t asInteger(const QString &field) const; // null reads as 0
     bool isNull(const QString &field) const;
     QVariant valueAt(int row, int column) const;
+    QString textAt(int row, int column) const; // as asString
+    bool isIntegerField(const QString &field) const;
 
     // Puts a browsed row into Edit first; emits dataChanged(field).
     void setValue(const QString &field, const QVariant &value);
@@ -60,9 +66,14 @@ public:
     void cancel();
     void remove();
 
+    // For updatingRecord handlers: a typed value that cannot be written fails the post
+    // (or the move that asked for it) with this error, and the row stays in editing.
+    void rejectUpdate(std::exception_ptr error);
+
     State state() const;
     bool isEditing() const { return state() == State::Edit || state() == State::Insert; }
     bool modified() const;
+    std::size_t snapshotBytes() const;
 
     // Hooks; before-post refuses by throwing Abort.
     std::function<void(Dataset &)> beforePost;
@@ -72,12 +83,20 @@ signals:
     // A single field changed (its name), or the row / the data as a whole ("").
     void dataChanged(const QString &field);
     void stateChanged();
-    // Emitted first thing in post(): bound controls write what is typed into the row.
+    // Emitted first thing in post() and before the cursor rule decides: bound controls
+    // write what is typed into the row. Handlers report failures through rejectUpdate().
     void updatingRecord();
     // The snapshot's rows were replaced, added or removed (grid models reset on it).
     void rowsReset();
 
 private:
+    void requireOpen() const;
+    int requireField(const QString &field) const;
+    void endEdit();
+    void takeRejection();
+    void setCurrent(int row, bool bof, bool eof);
+    void writeCurrent();
+
     struct Private;
     Private *d;
 };
