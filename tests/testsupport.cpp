@@ -1,6 +1,111 @@
 #include "testsupport.h"
+#include "app/startup.h"
+#include "framework/quit.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QMouseEvent>
+#include <QTest>
 
 QString fixturePath(const QString &relative)
 {
     return QStringLiteral(ZEMIRA_FIXTURES "/") + relative;
+}
+
+DemoOptions TempRegion::tinyRegion()
+{
+    DemoOptions o;
+    o.columns = 2;
+    o.rows = 2;
+    o.sheetWidth = 900;
+    o.sheetHeight = 700;
+    o.places = 40;
+    return o;
+}
+
+TempRegion::TempRegion(DemoOptions options)
+{
+    region = makeDemoRegion(temp.path(), options);
+}
+
+void TempRegion::setStartupLine(int n, const QString &text)
+{
+    QFile f(region.dir + QStringLiteral("HARITA.TXT"));
+    f.open(QIODevice::ReadOnly);
+    QStringList lines = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"));
+    f.close();
+    while (lines.size() < 8)
+        lines << QString();
+    lines[n - 1] = text;
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write(lines.join(QStringLiteral("\r\n")).toUtf8());
+}
+
+DialogAnswerer::DialogAnswerer()
+{
+    connect(&m_timer, &QTimer::timeout, this, &DialogAnswerer::poll);
+    m_timer.start(20);
+}
+
+DialogAnswerer::~DialogAnswerer() = default;
+
+void DialogAnswerer::poll()
+{
+    QWidget *modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible())
+        return;
+    const QString answer = answers.isEmpty() ? QString() : answers.takeFirst();
+    if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+        texts << box->text();
+        kinds << box->objectName();
+        QAbstractButton *button = nullptr;
+        for (QAbstractButton *b : box->buttons())
+            if (!answer.isEmpty() && b->text() == answer)
+                button = b;
+        if (!button)
+            button = box->defaultButton() ? static_cast<QAbstractButton *>(box->defaultButton()) : box->buttons().value(0);
+        button->click();
+        return;
+    }
+    kinds << modal->objectName();
+    texts << QString();
+    if (onDialog)
+        onDialog(modal);
+    for (QAbstractButton *b : modal->findChildren<QAbstractButton *>())
+        if (!answer.isEmpty() && b->text() == answer && b->isVisible()) {
+            b->click();
+            return;
+        }
+    if (auto *dialog = qobject_cast<QDialog *>(modal))
+        dialog->reject();
+}
+
+RunningZemira::RunningZemira(const QString &dir)
+{
+    clearQuitRequest();
+    QDir::setCurrent(dir);
+    createWindows();
+}
+
+RunningZemira::~RunningZemira()
+{
+    destroyWindows();
+    clearQuitRequest();
+}
+
+void clickAt(QWidget *widget, QPoint pos, Qt::MouseButton button)
+{
+    QTest::mousePress(widget, button, Qt::NoModifier, pos);
+    QTest::mouseRelease(widget, button, Qt::NoModifier, pos);
+}
+
+void moveTo(QWidget *widget, QPoint pos)
+{
+    QMouseEvent event(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
 }

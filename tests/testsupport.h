@@ -1,5 +1,55 @@
 #pragma once
+#include "demo_region.h"
+
+#include <QObject>
 #include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+class QWidget;
 
 // Where the shared fixture files live.
 QString fixturePath(const QString &relative);
+
+// A small region in a temporary folder, made by the demo generator.
+struct TempRegion {
+    explicit TempRegion(DemoOptions options = tinyRegion());
+    static DemoOptions tinyRegion();
+    QTemporaryDir temp;
+    DemoRegion region;
+    QString dir() const { return region.dir; }
+    // Replaces line n (1-based) of "HARITA.TXT".
+    void setStartupLine(int n, const QString &text);
+};
+
+// Answers every message box and modal dialog that opens while it lives, from a timer:
+// records what each said and presses the button named by the next queued answer
+// (its text, e.g. "Vazgeç"), or the default / OK.
+class DialogAnswerer : public QObject {
+    Q_OBJECT
+public:
+    DialogAnswerer();
+    ~DialogAnswerer() override;
+    QStringList texts;           // each box's text, in order
+    QStringList kinds;           // "ErrorReport", "MessageBox", or the dialog's objectName
+    QStringList answers;         // button texts to press, first used first
+    std::function<void(QWidget *)> onDialog; // called before answering a non-message dialog
+
+private:
+    void poll();
+    QTimer m_timer;
+};
+
+// Zemira started in a data directory: the windows in start-up order, torn down after.
+class RunningZemira {
+public:
+    explicit RunningZemira(const QString &dir);
+    ~RunningZemira();
+};
+
+// Sends a mouse press, move or key through the real widget.
+void clickAt(QWidget *widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton);
+void moveTo(QWidget *widget, QPoint pos);

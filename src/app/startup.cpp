@@ -1,23 +1,49 @@
 #include "app/startup.h"
+#include "about/uHelp.h"
 #include "app/uGenel.h"
 #include "framework/quit.h"
 #include "map/uHarita.h"
 #include "overview/uKucukHarita.h"
+#include "places/uBilgigir.h"
+#include "places/uOnaySor.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
+#include <QPushButton>
 #include <cstdio>
+
+namespace {
+
+void showSplash()
+{
+    auto *splash = new TfHelp;
+    splash->Button1->hide();
+    splash->Label11->show();
+    splash->SplashInterval = 5000;
+    splash->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    splash->show();
+    splash->activateWindow();
+}
+
+} // namespace
 
 void createWindows()
 {
+    showSplash();
     new TfHarita;
+    new TfBilgigir;
     new TfKucukHarita;
+    new TfOnaySor;
 }
 
 void destroyWindows()
 {
+    delete fOnaySor;
     delete fKucukHarita;
+    delete fBilgigir;
     delete fHarita;
+    delete fHelp;
     uGenel::reset();
 }
 

@@ -3,6 +3,7 @@
 #include "quit.h"
 
 #include <QApplication>
+#include <QPushButton>
 #include <QMessageBox>
 
 namespace {
@@ -30,6 +31,23 @@ void showError(const QString &text)
     if (!shown.endsWith('.'))
         shown += '.';
     showBox(QMessageBox::Critical, shown);
+}
+
+Answer ask(const QString &text)
+{
+    if (quitRequested())
+        return Answer::Cancel;
+    QMessageBox box(QMessageBox::Question, QApplication::applicationName(), text);
+    box.setObjectName(QStringLiteral("Question"));
+    QAbstractButton *yes = box.addButton(QStringLiteral("Evet"), QMessageBox::YesRole);
+    QAbstractButton *no = box.addButton(QStringLiteral("Hayır"), QMessageBox::NoRole);
+    box.addButton(QStringLiteral("İptal"), QMessageBox::RejectRole);
+    box.exec();
+    if (box.clickedButton() == yes)
+        return Answer::Yes;
+    if (box.clickedButton() == no)
+        return Answer::No;
+    return Answer::Cancel;
 }
 
 void reportException(std::exception_ptr error)

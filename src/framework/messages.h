@@ -11,6 +11,10 @@ void showMessage(const QString &text);
 // The standard error report: stop icon, the application's title, a full stop appended when missing.
 void showError(const QString &text);
 
+enum class Answer { Yes, No, Cancel };
+// A question with "Evet", "Hayır" and "İptal"; closing the box cancels.
+Answer ask(const QString &text);
+
 // Shows what a caught exception says; Abort stays silent.
 void reportException(std::exception_ptr error);
 

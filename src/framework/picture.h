@@ -6,8 +6,11 @@
 // bmp, ico, gif (Qt's readers), jpg, jpeg (libjpeg), wmf (libwmf), emf (libemf2svg), pcx (ours).
 // Any other extension raises "Unknown picture file extension (.%s)". Images whose header
 // claims absurd dimensions are refused before anything is allocated. Throws Error.
-// The result is at the file's own pixel size, in Format_RGB32 or Format_ARGB32_Premultiplied.
-QImage loadPicture(const QString &fileName);
+// The result is at the file's own pixel size, in Format_RGB32 or, for pictures with
+// transparency (icons, GIFs with a transparent colour, metafiles), Format_ARGB32_Premultiplied.
+// A damaged file of which only part could be decoded yields that part, the rest white, and a
+// Turkish text for the user in *warning; without a warning pointer it raises Error instead.
+QImage loadPicture(const QString &fileName, QString *warning = nullptr);
 
 // Largest picture accepted, in pixels per side and in total.
 constexpr int MaxPictureSide = 40000;

@@ -13,7 +13,13 @@ void requestQuit()
     g_quit = true;
     // Posted, not called: the code after the request runs on. exit() ends every running loop.
     if (auto *app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            app, [] { if (g_quit) QCoreApplication::exit(0); }, Qt::QueuedConnection);
+}
+
+void clearQuitRequest()
+{
+    g_quit = false;
 }
 
 bool quitRequested()

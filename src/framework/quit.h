@@ -4,6 +4,8 @@
 // modal ones as if cancelled, and the main loop is not entered.
 void requestQuit();
 bool quitRequested();
+// A fresh start in the same process (the tests run Zemira many times).
+void clearQuitRequest();
 
 class QDialog;
 // Runs a modal dialog; after a quit request it ends at once, as if cancelled.

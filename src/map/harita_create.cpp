@@ -3,6 +3,7 @@
 #include "app/startupfile.h"
 #include "app/uGenel.h"
 #include "app/accesshint.h"
+#include "data/accessimport.h"
 #include "framework/dataset.h"
 #include "framework/errors.h"
 #include "framework/messages.h"
@@ -22,8 +23,8 @@ TfHarita::TfHarita()
 {
     setObjectName(QStringLiteral("fHarita"));
     fHarita = this;
-    buildControls();
     buildDatasets();
+    buildControls();
     // Ready before start-up can fail, so a half-started window still marks clicks.
     MarkRadius = 10;
     drawMarker();
@@ -47,6 +48,15 @@ void TfHarita::buildDatasets()
     qTip->setSql(QStringLiteral("select * from tipler order by ad"));
     qAra = new Dataset(QStringLiteral("qAra"), ADOConnection1, this);
     qTemp = new Dataset(QStringLiteral("qTemp"), ADOConnection1, this);
+
+    qHarita->beforePost = [this](Dataset &d) { qHaritaBeforePost(d); };
+    qHarita->afterPost = [this](Dataset &d) {
+        sheetPlaces.invalidate();
+        qHaritaAfterPost(d);
+    };
+    connect(qHarita, &Dataset::rowsReset, this, [this] { sheetPlaces.invalidate(); });
+    connect(qHarita, &Dataset::dataChanged, this, [this](const QString &f) { guarded([&] { dHaritaDataChange(f); }); });
+    connect(qAra, &Dataset::dataChanged, this, [this](const QString &f) { guarded([&] { dAraDataChange(f); }); });
 }
 
 void TfHarita::FormCreate()
@@ -154,5 +164,6 @@ void TfHarita::drawMarker()
 
 void TfHarita::Button7Click()
 {
-    requestQuit();
+    if (mayEnd())
+        requestQuit();
 }

@@ -1,4 +1,6 @@
 // The main window's controls, at the positions and sizes of its design.
+#include "framework/dbgrid.h"
+#include "framework/dblookupcombo.h"
 #include "map/colorswatch.h"
 #include "map/uHarita.h"
 
@@ -99,7 +101,7 @@ void TfHarita::buildControls()
     inner->addWidget(Panel2);
 
     auto *viewLayout = new QVBoxLayout(Panel1);
-    viewLayout->setContentsMargins(1, 1, 1, 1);
+    viewLayout->setContentsMargins(0, 0, 0, 0);
     ScrollBox1 = make<QFrame>("ScrollBox1", Panel1);
     ScrollBox1->setFrameStyle(QFrame::NoFrame);
     viewLayout->addWidget(ScrollBox1);
@@ -164,6 +166,10 @@ void TfHarita::buildControls()
     edPaftano = make<QLineEdit>("edPaftano", Panel3, QStringLiteral("*"));
     edPaftano->setGeometry(56, 56, 121, 21);
     edPaftano->setEnabled(false);
+    leAra = new DBLookupCombo(*qTip, QStringLiteral("ad"), nullptr, QString(), Panel3);
+    leAra->setObjectName(QStringLiteral("leAra"));
+    leAra->setGeometry(56, 80, 121, 21);
+    leAra->setEnabled(false);
     edAra = make<QLineEdit>("edAra", Panel3, QStringLiteral("*"));
     edAra->setGeometry(8, 104, 121, 21);
     Button1 = button("Button1", Panel3, QStringLiteral("Ara"), {134, 104, 47, 25});
@@ -171,9 +177,27 @@ void TfHarita::buildControls()
     Memo1->setGeometry(0, 136, 185, 57);
     Memo1->setPlainText(QStringLiteral("Memo1"));
 
+    auto *gridLayout = new QVBoxLayout(Panel7);
+    gridLayout->setContentsMargins(1, 1, 1, 1);
+    DBGrid1 = new DBGrid(*qAra,
+                         {{QStringLiteral("isim"), 72}, {QStringLiteral("tip"), 31}, {QStringLiteral("px"), 25},
+                          {QStringLiteral("py"), 26}, {QStringLiteral("kod")}, {QStringLiteral("pafta")},
+                          {QStringLiteral("cx")}, {QStringLiteral("cy")}},
+                         Panel7);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    gridLayout->addWidget(DBGrid1);
+
     // The sheet number sits where the search panel would cover it; kept above it so it is seen.
     Label3 = make<QLabel>("Label3", Panel2);
     Label3->setFont(pixelFont(13, true));
     Label3->setGeometry(144, 132, 45, 17);
     Label3->raise();
+
+    // Start-up reads the view's size before the window is shown, when layouts have not run:
+    // lay out each level now, outside in.
+    for (QWidget *w : {static_cast<QWidget *>(this), static_cast<QWidget *>(Panel5), static_cast<QWidget *>(Panel1),
+                       static_cast<QWidget *>(Panel2)}) {
+        w->layout()->invalidate();
+        w->layout()->activate();
+    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include "data/connection.h"
 #include "map/maplayer.h"
+#include "places/sheetplaces.h"
 
 #include <QColor>
 #include <QImage>
@@ -14,6 +15,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QSlider;
+class QWheelEvent;
 class ColorSwatch;
 class Dataset;
 class DBGrid;
@@ -148,6 +150,13 @@ private:
     void setupLayers();
     void drawMarker();
     void setTrackMaxima();
+    void mapClick(QPoint sheetPoint, QPoint viewPoint);
+    void wheelScroll(const QWheelEvent &event);
+    QString leAraText() const;
+    // Asks about a changed, unsaved place before the program ends; false keeps it running.
+    bool mayEnd();
+
+    SheetPlacesIndex sheetPlaces;
 };
 
 extern TfHarita *fHarita;

@@ -9,7 +9,9 @@
 
 #include <QColorDialog>
 #include <QEvent>
+#include <QWheelEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QPainter>
 #include <QSlider>
 
@@ -107,6 +109,7 @@ void TfHarita::Button2Click()
 void TfHarita::Button3Click()
 {
     Panel2->setVisible(!Panel2->isVisible());
+    Panel5->layout()->activate(); // the view takes the freed width now, as the marks need it
     if (AddMode) {
         MarkColor = QColor(0, 128, 0);
         OkuVeIsaretle();
@@ -138,6 +141,17 @@ void TfHarita::ShapeBorderColorMouseDown()
         ShapeBorderColor->setColor(ColorDialog->currentColor());
 }
 
+void TfHarita::wheelScroll(const QWheelEvent &event)
+{
+    // One notch moves a tenth of the view, through the track bars so their handlers run.
+    const QPoint delta = event.angleDelta();
+    const int notches = (delta.y() != 0 ? delta.y() : delta.x()) / 120;
+    const bool across = event.modifiers() & Qt::ShiftModifier;
+    QSlider *trackBar = across ? TrackBar1 : TrackBar2;
+    const int step = (across ? ScrollBox1->width() : ScrollBox1->height()) / 10;
+    trackBar->setValue(trackBar->value() - notches * step);
+}
+
 void TfHarita::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
@@ -148,6 +162,10 @@ bool TfHarita::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == ScrollBox1 && event->type() == QEvent::Resize)
         guarded([this] { ScrollBox1Resize(); });
+    if (watched == ScrollBox1 && event->type() == QEvent::Wheel) {
+        guarded([&] { wheelScroll(*static_cast<QWheelEvent *>(event)); });
+        return true;
+    }
     if (watched == StaticText1 && event->type() == QEvent::MouseButtonPress)
         guarded([this] { StaticText1MouseDown(); });
     return QWidget::eventFilter(watched, event);

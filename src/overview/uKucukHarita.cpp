@@ -68,6 +68,9 @@ void TfKucukHarita::FormCreate()
 
 void TfKucukHarita::LoadOverview()
 {
+    // A main window whose start-up stopped early has said why already.
+    if (!fHarita->qPafta->isOpen())
+        return;
     const QString kucuk = fHarita->qPafta->asString(QStringLiteral("kucuk"));
     const QString file = resolveDataFile(uGenel::DataDir, kucuk);
     QImage picture = loadPicture(file);

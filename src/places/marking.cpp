@@ -1,5 +1,37 @@
 // Circling the places of the current sheet on the overlay.
+#include "app/uGenel.h"
+#include "framework/dataset.h"
 #include "map/uHarita.h"
 
-void TfHarita::OkuVeIsaretle() {}
-void TfHarita::DrawPlaceMark(int, int) {}
+#include <QPainter>
+
+void TfHarita::OkuVeIsaretle()
+{
+    Image2Temizle();
+    // The first move ends a pending edit (saving it, or refusing and ending the pass here).
+    qHarita->first();
+    // Rows of the current sheet come from an index kept per snapshot revision, so a pass
+    // costs what the sheet holds, not what the table holds.
+    for (const SheetPlace &place : sheetPlaces.placesOn(*qHarita, uGenel::CurrentSheet))
+        DrawPlaceMark(place.px, place.py);
+    qHarita->last();
+    Image2->update();
+    Image2->raise();
+}
+
+void TfHarita::DrawPlaceMark(int x, int y)
+{
+    const int r = MarkRadius;
+    const int vx = x + Image1->x(); // the scroll box's own scroll positions are always 0
+    if (vx < 0 || vx > Image2->width())
+        return;
+    const int vy = y + Image1->y();
+    if (vy < 0 || vy > Image2->height())
+        return;
+    QPainter painter(&Image2->canvas());
+    // The inside is cleared, as the overlay's white brush does: the sheet shows through.
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.setPen(QPen(MarkColor, 3));
+    painter.setBrush(Qt::transparent);
+    painter.drawEllipse(QRect(vx - r, vy - r, 2 * r, 2 * r));
+}

@@ -1,7 +1,28 @@
 // Place search: the statement, the result grid, jumping to the current result.
+#include "app/uGenel.h"
+#include "framework/dataset.h"
+#include "framework/dblookupcombo.h"
+#include "framework/textconv.h"
 #include "map/uHarita.h"
+#include "places/statements.h"
 
-void TfHarita::Button1Click() {}
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+void TfHarita::Button1Click()
+{
+    const QString sql = statements::search(edPaftano->text(), leAraText(), edAra->text());
+    Memo1->setPlainText(sql);
+    qAra->close();
+    qAra->setSql(sql);
+    qAra->open();
+}
+
+QString TfHarita::leAraText() const
+{
+    return leAra->currentText();
+}
 
 void TfHarita::edAraKeyPress(QChar &key)
 {
@@ -9,4 +30,16 @@ void TfHarita::edAraKeyPress(QChar &key)
         Button1Click();
 }
 
-void TfHarita::dAraDataChange(const QString &) {}
+void TfHarita::dAraDataChange(const QString &field)
+{
+    if (!field.isEmpty() || !qAra->isOpen() || qAra->isNull(QStringLiteral("pafta")))
+        return;
+    const int x = divTrunc(qAra->asInteger(QStringLiteral("px")), uGenel::ScaleDivisor);
+    const int y = divTrunc(qAra->asInteger(QStringLiteral("py")), uGenel::ScaleDivisor);
+    const int i = FindSheet(qAra->asString(QStringLiteral("pafta")));
+    // A place on a sheet the index does not know leaves the map where it is.
+    if (i < 0)
+        return;
+    ShowSheetPoint(i, x, y);
+    PlaceMarker(ScrollBox1->width() / 2, ScrollBox1->height() / 2);
+}

@@ -1,0 +1,16 @@
+#pragma once
+#include <QString>
+
+// The SQL texts the place search and the nearby check send, built text for text.
+namespace statements {
+
+// Encloses in single quotes, doubling every single quote inside.
+QString quoted(const QString &text);
+
+// The search over harita for the texts of the sheet, type and name boxes.
+QString search(const QString &sheet, const QString &type, const QString &name);
+
+// Places of one sheet inside the square of half-width r around (x, y), bounds inclusive.
+QString nearby(const QString &sheet, int x, int y, int r);
+
+} // namespace statements

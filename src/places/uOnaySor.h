@@ -1,0 +1,26 @@
+#pragma once
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+// Names a stored place found near a click; "Kayıt Ekle" (1) adds anyway, "Vazgeç" (2) gives up.
+class TfOnaySor : public QDialog {
+    Q_OBJECT
+public:
+    TfOnaySor();
+    ~TfOnaySor() override;
+
+    QLabel *Label1 = nullptr;
+    QLabel *Label4 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label5 = nullptr;
+    QLabel *Label3 = nullptr;
+    QPushButton *Button1 = nullptr;
+    QPushButton *Button2 = nullptr;
+
+public slots:
+    void reject() override; // the close box and Escape give up
+};
+
+extern TfOnaySor *fOnaySor;

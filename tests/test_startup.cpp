@@ -1,0 +1,180 @@
+#include "app/uGenel.h"
+#include "framework/quit.h"
+#include "map/uHarita.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+
+namespace {
+
+void execSql(const QString &file, const QString &sql)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "edit");
+        db.setDatabaseName(file);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY2(q.exec(sql), qPrintable(sql));
+    }
+    QSqlDatabase::removeDatabase("edit");
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void opensOnFirstSheet()
+    {
+        TempRegion r;
+        r.setStartupLine(3, r.region.sheetNumbers.last()); // line 3 is overruled by the first sheet
+        DialogAnswerer answerer;
+        RunningZemira z(r.dir());
+        QCOMPARE(answerer.texts, QStringList());
+        QVERIFY(!quitRequested());
+        QCOMPARE(uGenel::CurrentSheet, r.region.sheetNumbers.first());
+        QCOMPARE(fHarita->Label3->text(), r.region.sheetNumbers.first());
+        const paftarec &first = uGenel::Sheets.front();
+        QCOMPARE(fHarita->Image1->size(), QSize(first.px, first.py));
+        QCOMPARE(fHarita->Image1->picture().size(), QSize(first.px, first.py));
+        QCOMPARE(fHarita->Image1->pos(), QPoint(0, 0));
+        QCOMPARE(uGenel::SheetCount, r.region.sheetNumbers.size());
+        QVERIFY(fHarita->Button4->isEnabled());
+        QVERIFY(!fHarita->Button4->isHidden());
+
+        QTest::mouseClick(fHarita->Button7, Qt::LeftButton);
+        QVERIFY(quitRequested());
+    }
+
+    void scaleDivisor_data()
+    {
+        QTest::addColumn<QString>("line8");
+        QTest::addColumn<int>("divisor");
+        QTest::addColumn<bool>("addButtonShown");
+        QTest::newRow("0 becomes 1") << "0" << 1 << true;
+        QTest::newRow("1") << "1" << 1 << true;
+        QTest::newRow("2 hides add mode") << "2" << 2 << false;
+    }
+    void scaleDivisor()
+    {
+        QFETCH(QString, line8);
+        QFETCH(int, divisor);
+        QFETCH(bool, addButtonShown);
+        TempRegion r;
+        r.setStartupLine(8, line8);
+        DialogAnswerer answerer;
+        RunningZemira z(r.dir());
+        QCOMPARE(uGenel::ScaleDivisor, divisor);
+        QCOMPARE(!fHarita->Button4->isHidden(), addButtonShown);
+        const paftarec &first = uGenel::Sheets.front();
+        QCOMPARE(fHarita->Image1->size(), QSize(first.px / divisor, first.py / divisor));
+    }
+
+    // Each broken start-up shows exactly its message; the fatal ones also end the program.
+    void failures_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("quits");
+        QTest::newRow("no start-up file") << "nofile" << "MessageBox" << "HARITA.TXT DOSYASI BULUNAMADI" << true;
+        QTest::newRow("missing database") << "nodb" << "MessageBox"
+                                          << "Veritabanı bulunamadı. Yolun geçerliliğini kontrol edin: %1/harita.sqlite"
+                                          << true;
+        QTest::newRow("not a database") << "garbage" << "MessageBox"
+                                        << "Veritabanı bulunamadı. Yolun geçerliliğini kontrol edin: %1/harita.sqlite"
+                                        << true;
+        QTest::newRow("no tables") << "notables" << "MessageBox"
+                                   << "Veritabanı bulunamadı. Yolun geçerliliğini kontrol edin: %1/harita.sqlite"
+                                   << true;
+        QTest::newRow("trailing blank on line 8") << "line8" << "ErrorReport" << "'1 ' is not a valid integer value."
+                                                  << false;
+        QTest::newRow("unused line 5 not a number") << "line5" << "ErrorReport"
+                                                    << "'beş' is not a valid integer value." << false;
+        QTest::newRow("too few lines") << "short" << "ErrorReport" << "'' is not a valid integer value." << false;
+        QTest::newRow("unknown picture kind") << "tif" << "ErrorReport" << "Unknown picture file extension (.tif)."
+                                              << false;
+    }
+    void failures()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, kind);
+        QFETCH(QString, text);
+        QFETCH(bool, quits);
+        TempRegion r;
+        QString dir = r.dir();
+        const QString db = dir + "harita.sqlite";
+        if (fault == "nofile")
+            QFile::remove(dir + "HARITA.TXT");
+        else if (fault == "nodb")
+            QFile::remove(db);
+        else if (fault == "garbage")
+            writeFile(db, QByteArray(4096, 'x'));
+        else if (fault == "notables") {
+            QFile::remove(db);
+            execSql(db, "create table other (a integer)");
+        } else if (fault == "line8")
+            r.setStartupLine(8, "1 ");
+        else if (fault == "line5")
+            r.setStartupLine(5, QString::fromUtf8("beş"));
+        else if (fault == "short")
+            writeFile(dir + "HARITA.TXT", (dir + "\r\nharita.sqlite\r\nx\r\n0\r\n0\r\n100").toUtf8());
+        else if (fault == "tif")
+            execSql(db, "update pafta set ad = 'sheet.tif'");
+        DialogAnswerer answerer;
+        RunningZemira z(r.dir());
+        QCOMPARE(answerer.texts, QStringList{text.contains("%1") ? text.arg(dir) : text});
+        QCOMPARE(answerer.kinds, QStringList{kind});
+        QCOMPARE(quitRequested(), quits);
+        QVERIFY(fHarita);
+    }
+
+    void missingSheetImage()
+    {
+        TempRegion r;
+        const QString firstAd = [&] {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "read");
+            db.setDatabaseName(r.dir() + "harita.sqlite");
+            db.open();
+            QSqlQuery q("select ad from pafta order by num", db);
+            q.next();
+            return q.value(0).toString();
+        }();
+        QSqlDatabase::removeDatabase("read");
+        QFile::remove(r.dir() + firstAd);
+        DialogAnswerer answerer;
+        RunningZemira z(r.dir());
+        QCOMPARE(answerer.kinds, QStringList{"ErrorReport"});
+        QVERIFY2(answerer.texts.value(0).contains(firstAd), qPrintable(answerer.texts.value(0)));
+        QVERIFY(!quitRequested());
+        // The window runs on with the sheet described, the picture absent.
+        QCOMPARE(fHarita->Label3->text(), r.region.sheetNumbers.first());
+        QVERIFY(fHarita->Image1->picture().isNull());
+    }
+
+    void accessDatabaseNamesTheImport()
+    {
+        TempRegion r;
+        r.setStartupLine(2, "Uskudar.mdb");
+        DialogAnswerer answerer;
+        RunningZemira z(r.dir());
+        QCOMPARE(answerer.texts.size(), 1);
+        QVERIFY2(answerer.texts[0].contains("zemira-import '" + r.dir() + "Uskudar.mdb'"), qPrintable(answerer.texts[0]));
+        QVERIFY(quitRequested());
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "test_startup.moc"
