@@ -1,0 +1,103 @@
+#include "framework/picture.h"
+
+#include "framework/errors.h"
+#include "framework/picture_decoders.h"
+
+#include <QFile>
+
+#include <cstring>
+
+namespace {
+
+// Larger than any picture within the limits needs, even an uncompressed 32-bit bitmap.
+constexpr qint64 MaxPictureFileBytes = 2LL * 1024 * 1024 * 1024;
+
+// The text after the last dot of the file name; stored names may use backslashes.
+QString extensionOf(const QString &fileName)
+{
+    const qsizetype slash = qMax(fileName.lastIndexOf(u'/'), fileName.lastIndexOf(u'\\'));
+    const QString name = fileName.mid(slash + 1);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot < 0 ? QString() : name.mid(dot + 1);
+}
+
+QByteArray readPictureFile(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.exists())
+        failPicture(fileName, QStringLiteral("dosya bulunamadı"));
+    if (!file.open(QIODevice::ReadOnly))
+        failPicture(fileName, QStringLiteral("dosya açılamadı"));
+    if (file.size() > MaxPictureFileBytes)
+        failPicture(fileName, QStringLiteral("dosya çok büyük"));
+    QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        failPicture(fileName, QStringLiteral("dosya okunurken hata oluştu"));
+    return data;
+}
+
+} // namespace
+
+void failPicture(const QString &fileName, const QString &reason)
+{
+    throw Error(QStringLiteral("Resim dosyası okunamadı: %1 (%2)").arg(fileName, reason));
+}
+
+void failCorruptPicture(const PictureFile &file)
+{
+    failPicture(file.name, QStringLiteral("dosya bozuk ya da eksik"));
+}
+
+void checkPictureSize(const PictureFile &file, qint64 width, qint64 height)
+{
+    if (width <= 0 || height <= 0)
+        failPicture(file.name, QStringLiteral("resim boyutu geçersiz: %1 × %2 piksel").arg(width).arg(height));
+    if (width > MaxPictureSide || height > MaxPictureSide || width * height > MaxPicturePixels)
+        failPicture(file.name, QStringLiteral("resim çok büyük: %1 × %2 piksel").arg(width).arg(height));
+}
+
+QImage allocatePicture(const PictureFile &file, int width, int height, QImage::Format format)
+{
+    QImage image(width, height, format);
+    if (image.isNull())
+        failPicture(file.name, QStringLiteral("resim için bellek yetersiz"));
+    return image;
+}
+
+void reportDamage(const PictureFile &file, QString *warning)
+{
+    if (!warning)
+        failCorruptPicture(file);
+    *warning = QStringLiteral("Resim dosyası bozuk, resmin bir bölümü eksik ya da hatalı olabilir: %1")
+                   .arg(file.name);
+}
+
+void whitenRows(QImage &image, int first, int count)
+{
+    for (int y = qMax(first, 0); y < qMin(first + count, image.height()); ++y)
+        std::memset(image.scanLine(y), 0xff, size_t(image.bytesPerLine()));
+}
+
+QImage loadPicture(const QString &fileName, QString *warning)
+{
+    if (warning)
+        warning->clear();
+    const QString extension = extensionOf(fileName);
+    const QString kind = extension.toLower();
+    static const QStringList known = {QStringLiteral("bmp"), QStringLiteral("ico"), QStringLiteral("gif"),
+                                      QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("wmf"),
+                                      QStringLiteral("emf"), QStringLiteral("pcx")};
+    if (!known.contains(kind))
+        throw Error(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
+
+    const PictureFile file{fileName, readPictureFile(fileName)};
+    if (kind == u"jpg" || kind == u"jpeg")
+        return decodeJpeg(file, warning);
+    if (kind == u"pcx")
+        return decodePcx(file, warning);
+    if (kind == u"wmf")
+        return decodeWmf(file);
+    if (kind == u"emf")
+        return decodeEmf(file);
+    return decodeWithQt(file, kind.toLatin1().constData(), warning);
+}

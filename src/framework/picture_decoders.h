@@ -1,0 +1,32 @@
+#pragma once
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+// What every decoder gets: the file's name, for messages, and its whole content.
+struct PictureFile {
+    QString name;
+    QByteArray data;
+};
+
+// Raise Error: "Resim dosyası okunamadı: <name> (<reason>)".
+[[noreturn]] void failPicture(const QString &fileName, const QString &reason);
+[[noreturn]] void failCorruptPicture(const PictureFile &file);
+
+// Refuses zero, negative and absurd dimensions; call before allocating anything of that size.
+void checkPictureSize(const PictureFile &file, qint64 width, qint64 height);
+
+// A checked-size image; raises Error when memory runs out.
+QImage allocatePicture(const PictureFile &file, int width, int height, QImage::Format format);
+
+// Part of the file could not be decoded: sets *warning, or raises Error without one.
+void reportDamage(const PictureFile &file, QString *warning);
+
+// Paints count rows from first white, where a damaged file gave no data.
+void whitenRows(QImage &image, int first, int count);
+
+QImage decodeWithQt(const PictureFile &file, const char *format, QString *warning);
+QImage decodeJpeg(const PictureFile &file, QString *warning);
+QImage decodePcx(const PictureFile &file, QString *warning);
+QImage decodeWmf(const PictureFile &file);
+QImage decodeEmf(const PictureFile &file);
