@@ -1,10 +1,51 @@
 #include "connection.h"
+#include "postgres.h"
+#include "turkishfold.h"
 #include "framework/errors.h"
 
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+
+#include <sqlite3.h>
+
+namespace {
+
+QSqlDatabase handleFor(const QString &name, const QString &driver)
+{
+    if (QSqlDatabase::contains(name)) {
+        if (QSqlDatabase::database(name, false).driverName() == driver)
+            return QSqlDatabase::database(name, false);
+        QSqlDatabase::removeDatabase(name);
+    }
+    return QSqlDatabase::addDatabase(driver, name);
+}
+
+void installLike(QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0 || !*static_cast<sqlite3 *const *>(handle.constData()))
+        throw Error(QStringLiteral("SQLite bağlantısına ulaşılamadı."));
+    turkishfold::installSqliteLike(*static_cast<sqlite3 *const *>(handle.constData()));
+}
+
+void checkTables(QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    QStringList missing;
+    QString text;
+    for (const char *table : {"harita", "tipler", "pafta"})
+        if (!q.exec(QStringLiteral("select 1 from %1 limit 1").arg(QLatin1String(table)))) {
+            missing << QLatin1String(table);
+            text = q.lastError().text();
+        }
+    if (!missing.isEmpty())
+        throw Error(QStringLiteral("Not a Zemira database (%1): %2").arg(missing.join(", "), text));
+}
+
+} // namespace
 
 Connection::Connection(QString name) : m_name(std::move(name)) {}
 
@@ -24,29 +65,30 @@ void Connection::open(const QString &target)
     close();
     m_target = target;
     m_postgres = isPostgresUri(target);
-    if (m_postgres)
-        throw Error(QStringLiteral("PostgreSQL connections are not supported yet"));
-
-    // SQLite would create a missing file; a data set is never made by opening it.
-    const QFileInfo info(target);
-    if (!info.isFile())
-        throw Error(QStringLiteral("Could not find file '%1'").arg(target));
-    QSqlDatabase db = QSqlDatabase::contains(m_name) ? QSqlDatabase::database(m_name, false)
-                                                     : QSqlDatabase::addDatabase("QSQLITE", m_name);
-    db.setDatabaseName(target);
-    // Another program's lock is waited for about a second, not Qt's default five.
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000"));
+    QSqlDatabase db;
+    if (m_postgres) {
+        db = handleFor(m_name, QStringLiteral("QPSQL"));
+        configurePostgres(db, target);
+    } else {
+        // SQLite would create a missing file; a data set is never made by opening it.
+        if (!QFileInfo(target).isFile())
+            throw Error(QStringLiteral("Could not find file '%1'").arg(target));
+        db = handleFor(m_name, QStringLiteral("QSQLITE"));
+        db.setDatabaseName(target);
+        // Another program's lock is waited for about a second, not Qt's default five.
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000"));
+    }
     if (!db.open())
         throw Error(db.lastError().text());
-    QSqlQuery q(db);
-    QStringList missing;
-    for (const char *table : {"harita", "tipler", "pafta"})
-        if (!q.exec(QStringLiteral("select 1 from %1 limit 1").arg(QLatin1String(table))))
-            missing << QLatin1String(table);
-    if (!missing.isEmpty()) {
-        const QString text = q.lastError().text();
+    try {
+        if (m_postgres)
+            preparePostgresSession(db);
+        else
+            installLike(db);
+        checkTables(db);
+    } catch (...) {
         db.close();
-        throw Error(QStringLiteral("Not a Zemira database (%1): %2").arg(missing.join(", "), text));
+        throw;
     }
 }
 
@@ -76,4 +118,11 @@ QSqlDatabase Connection::database()
 
 void Connection::checkAfterFailure()
 {
+    // A file does not go away between statements; a server link does.
+    if (!m_postgres || !isOpen())
+        return;
+    QSqlDatabase db = QSqlDatabase::database(m_name, false);
+    QSqlQuery probe(db);
+    if (!probe.exec(QStringLiteral("select 1")))
+        db.close();
 }

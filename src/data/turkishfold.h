@@ -1,0 +1,21 @@
+#pragma once
+#include <QString>
+#include <cstdint>
+
+struct sqlite3;
+
+// Turkish, case- and diacritic-blind comparison: I ı İ i are one letter, "Ş" is "s",
+// "Ü" is "u", combining marks vanish. One code point folds to one code point or to
+// nothing, so the same mapping can be written as a PostgreSQL translate().
+namespace turkishfold {
+
+// Every code point that folds to something else: from[i] becomes to[i]; the
+// code points of from past the end of to are dropped (translate()'s rule).
+void foldTable(QString &from, QString &to);
+
+// Replaces SQLite's like() (2 and 3 arguments) on this handle: both sides folded,
+// % and _ keep their meaning, ESCAPE works; bytes that are not valid UTF-8 are read
+// as Windows-1254, the legacy Turkish code page.
+void installSqliteLike(sqlite3 *db);
+
+} // namespace turkishfold

@@ -1,0 +1,168 @@
+#include "data/connection.h"
+#include "data/schema.h"
+#include "pgtestsupport.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+// LIKE in the search statements must find what a Turkish user means, and the same
+// rows on the SQLite file and on the PostgreSQL server.
+class TestLike : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    PgScratchDatabase m_pg;
+    Connection m_sqlite{QStringLiteral("like-sqlite")};
+    Connection m_postgres{QStringLiteral("like-postgres")};
+
+    Connection &connection(const QString &backend)
+    {
+        return backend == QLatin1String("sqlite") ? m_sqlite : m_postgres;
+    }
+
+    static QString quoted(QString text) { return '\'' + text.replace('\'', QLatin1String("''")) + '\''; }
+
+    // How many rows holding isim = stored the condition finds.
+    static int matches(Connection &c, const QVariant &stored, const QString &condition)
+    {
+        QSqlDatabase db = c.database();
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("delete from harita")))
+            return -1;
+        q.prepare(QStringLiteral("insert into harita (isim) values (?)"));
+        q.addBindValue(stored);
+        if (!q.exec())
+            return -1;
+        if (!q.exec(QStringLiteral("SELECT * FROM harita WHERE ") + condition)) {
+            qWarning() << q.lastError().text();
+            return -1;
+        }
+        int n = 0;
+        while (q.next())
+            ++n;
+        return n;
+    }
+
+    static void addRows(const QStringList &backends)
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<bool>("found");
+        struct Case {
+            const char *name;
+            QString stored;
+            QString pattern;
+            bool found;
+        };
+        const Case cases[] = {
+            {"uskudar finds Üsküdar", "Üsküdar", "%uskudar%", true},
+            {"sile finds Şile", "Şile", "%sile%", true},
+            {"CAMLICA finds Çamlıca", "Çamlıca", "%CAMLICA%", true},
+            {"ğ is g", "Dağ", "dag", true},
+            {"ö is o", "Göl", "GOL", true},
+            {"ı finds I", "ILGIN", "ılgın", true},
+            {"I finds ı", "ılgın", "ILGIN", true},
+            {"i finds İ", "İzmir", "izmir", true},
+            {"İ finds i", "izmir", "İZMİR", true},
+            {"I finds i", "Isparta", "ısparta", true},
+            {"i finds I", "DİYARBAKIR", "diyarbakir", true},
+            {"decomposed letters", QString::fromUtf8("S\xcc\xa7ile"), "şile", true},
+            {"other letters stay apart", "Şile", "sule", false},
+            {"no implicit wildcard", "Ankara", "kara", false},
+            {"trailing blank counts", "Ankara ", "Ankara", false},
+            {"% at the end", "Karaköy", "kara%", true},
+            {"% in the middle", "Karaköy", "k%y", true},
+            {"% matches nothing", "", "%", true},
+            {"%% still a wildcard", "Karaköy", "%%köy", true},
+            {"_ is one letter", "Şile", "Ş_le", true},
+            {"_ is one Turkish letter", "Ç", "_", true},
+            {"_ is not two letters", "Şle", "Ş_le", false},
+            {"__ is not one letter", "Ç", "__", false},
+            {"a quote", "Ali'nin Çiftliği", "%ali'nin%", true},
+            {"a backslash is a letter", "A\\B", "a\\b", true},
+            {"ASCII case", "ABC", "abc", true},
+            {"ASCII difference", "abd", "abc", false},
+            {"ASCII substring", "Ankara", "%KAR%", true},
+        };
+        for (const QString &backend : backends)
+            for (const Case &c : cases)
+                QTest::newRow(qPrintable(backend + ": " + c.name)) << backend << c.stored << c.pattern << c.found;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        const QString file = m_dir.filePath("like.sqlite");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "like-setup");
+            db.setDatabaseName(file);
+            QVERIFY(db.open());
+            createSchema(db);
+        }
+        QSqlDatabase::removeDatabase("like-setup");
+        m_sqlite.open(file);
+
+        const QString error = m_pg.create(QStringLiteral("like"));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", "like-pg-setup");
+            const QUrl url(m_pg.uri());
+            db.setHostName(url.host());
+            db.setPort(url.port());
+            db.setUserName(url.userName());
+            db.setDatabaseName(url.path().mid(1));
+            QVERIFY2(db.open(), qPrintable(db.lastError().text()));
+            createSchema(db);
+        }
+        QSqlDatabase::removeDatabase("like-pg-setup");
+        m_postgres.open(m_pg.uri());
+    }
+
+    void like_data() { addRows({"sqlite", "postgres"}); }
+    void like()
+    {
+        QFETCH(QString, backend);
+        QFETCH(QString, stored);
+        QFETCH(QString, pattern);
+        QFETCH(bool, found);
+        QCOMPARE(matches(connection(backend), stored, "isim LIKE " + quoted(pattern)), found ? 1 : 0);
+        QCOMPARE(matches(connection(backend), stored, "isim NOT LIKE " + quoted(pattern)), found ? 0 : 1);
+    }
+
+    void nullNeverMatches_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::newRow("sqlite") << "sqlite";
+        QTest::newRow("postgres") << "postgres";
+    }
+    void nullNeverMatches()
+    {
+        QFETCH(QString, backend);
+        QCOMPARE(matches(connection(backend), QVariant(QMetaType(QMetaType::QString)), "isim LIKE '%'"), 0);
+        QCOMPARE(matches(connection(backend), QVariant(QMetaType(QMetaType::QString)), "isim NOT LIKE '%'"), 0);
+    }
+
+    // Only on the file: old data sets may hold Windows-1254 bytes, and SQLite's own
+    // three-argument like() is replaced as well.
+    void sqliteOnly()
+    {
+        QSqlDatabase db = m_sqlite.database();
+        QSqlQuery q(db);
+        QVERIFY(q.exec("delete from harita"));
+        QVERIFY(q.exec("insert into harita (isim) values (cast(X'DE696C65' as text))"));
+        QVERIFY(q.exec("select count(*) from harita where isim like 'sile'"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 1);
+        QCOMPARE(matches(m_sqlite, "100%", "isim LIKE '100!%' ESCAPE '!'"), 1);
+        QCOMPARE(matches(m_sqlite, "1000", "isim LIKE '100!%' ESCAPE '!'"), 0);
+        QCOMPARE(matches(m_sqlite, "Ş", "isim LIKE 'ş' ESCAPE '!!'"), -1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLike)
+#include "test_like.moc"
