@@ -1,0 +1,123 @@
+#include "check_report.h"
+#include "framework/errors.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+// The nearby-place check's radius (MarkRadius).
+constexpr int kRadius = 10;
+constexpr int kShown = 5;
+
+struct Finding {
+    explicit Finding(QString t) : title(std::move(t)) {}
+    QString title;
+    qint64 count = 0;
+    QStringList examples;
+
+    void add(const QString &example)
+    {
+        if (count++ < kShown)
+            examples << example;
+    }
+};
+
+QString text(const QVariant &value)
+{
+    return value.isNull() ? QStringLiteral("(boş)") : '"' + value.toString() + '"';
+}
+
+QString place(const QSqlQuery &q)
+{
+    return QStringLiteral("id %1 %2").arg(q.value(0).toString(), text(q.value(1)));
+}
+
+QSqlQuery run(QSqlDatabase &db, const QString &sql)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(sql))
+        throw Error(q.lastError().text());
+    return q;
+}
+
+Finding unknownSheets(QSqlDatabase &db)
+{
+    Finding f{QStringLiteral("Paftası bir pafta numarası olmayan yerler")};
+    QSqlQuery q = run(db, QStringLiteral("select id, isim, pafta from harita where pafta is null or pafta not in"
+                                         " (select num from pafta where num is not null) order by id"));
+    while (q.next())
+        f.add(place(q) + QStringLiteral(", pafta ") + text(q.value(2)));
+    return f;
+}
+
+Finding outsideSheets(QSqlDatabase &db)
+{
+    Finding f{QStringLiteral("Paftasının sınırları dışındaki yerler")};
+    QSqlQuery q = run(db, QStringLiteral("select id, isim, pafta, px, py from harita h where exists (select 1 from"
+                                         " pafta p where p.num = h.pafta and (h.px < 0 or h.py < 0 or h.px >= p.px"
+                                         " or h.py >= p.py)) order by id"));
+    while (q.next())
+        f.add(place(q) + QStringLiteral(", pafta %1 (%2, %3)")
+                             .arg(text(q.value(2)), q.value(3).toString(), q.value(4).toString()));
+    return f;
+}
+
+Finding unknownTypes(QSqlDatabase &db)
+{
+    Finding f{QStringLiteral("Tipi tipler tablosunda olmayan yerler")};
+    QSqlQuery q = run(db, QStringLiteral("select id, isim, tip from harita where tip is null or tip not in"
+                                         " (select ad from tipler where ad is not null) order by id"));
+    while (q.next())
+        f.add(place(q) + QStringLiteral(", tip ") + text(q.value(2)));
+    return f;
+}
+
+// Sorted by sheet and x, each place meets only the few that follow it within the radius.
+Finding closePairs(QSqlDatabase &db)
+{
+    Finding f{QStringLiteral("Aynı paftada birbirine %1 pikselden yakın yer çiftleri").arg(kRadius)};
+    struct Place {
+        QString id, name, sheet;
+        qint64 x, y;
+    };
+    std::vector<Place> places;
+    QSqlQuery q = run(db, QStringLiteral("select id, isim, pafta, px, py from harita where pafta is not null"
+                                         " and px is not null and py is not null order by pafta, px, id"));
+    while (q.next())
+        places.push_back({q.value(0).toString(), text(q.value(1)), q.value(2).toString(), q.value(3).toLongLong(),
+                          q.value(4).toLongLong()});
+    for (size_t i = 0; i < places.size(); ++i)
+        for (size_t j = i + 1; j < places.size() && places[j].sheet == places[i].sheet
+             && places[j].x - places[i].x <= kRadius;
+             ++j)
+            if (std::llabs(places[j].y - places[i].y) <= kRadius)
+                f.add(QStringLiteral("id %1 %2 ve id %3 %4, pafta \"%5\" (%6, %7)")
+                          .arg(places[i].id, places[i].name, places[j].id, places[j].name, places[i].sheet)
+                          .arg(places[i].x)
+                          .arg(places[i].y));
+    return f;
+}
+
+} // namespace
+
+QString placeCheckReport(QSqlDatabase &db)
+{
+    const Finding findings[] = {unknownSheets(db), outsideSheets(db), unknownTypes(db), closePairs(db)};
+    QStringList lines = {QStringLiteral("Denetim:")};
+    for (const Finding &f : findings) {
+        lines << QStringLiteral("  %1: %2").arg(f.title).arg(f.count);
+        for (const QString &e : f.examples)
+            lines << QStringLiteral("    ") + e;
+        if (f.count > f.examples.size())
+            lines << QStringLiteral("    ...");
+    }
+    return lines.join('\n') + '\n';
+}

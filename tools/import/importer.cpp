@@ -1,0 +1,194 @@
+#include "importer.h"
+#include "access_source.h"
+#include "check_report.h"
+#include "sqlite_source.h"
+#include "tableplan.h"
+#include "data/accessimport.h"
+#include "data/connection.h"
+#include "data/postgres.h"
+#include "framework/errors.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryFile>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+const QString kTargetName = QStringLiteral("zemira-import-target");
+
+// Closes and forgets the target connection however the import ends.
+struct TargetDatabase {
+    QSqlDatabase db;
+    explicit TargetDatabase(const QString &driver) : db(QSqlDatabase::addDatabase(driver, kTargetName)) {}
+    ~TargetDatabase()
+    {
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(kTargetName);
+    }
+};
+
+void run(QSqlDatabase &db, const QString &sql)
+{
+    QSqlQuery q(db);
+    if (!q.exec(sql))
+        throw Error(q.lastError().text());
+}
+
+void openDatabase(TargetDatabase &target)
+{
+    if (!target.db.open())
+        throw Error(target.db.lastError().text());
+}
+
+std::unique_ptr<Source> openSource(const QString &path)
+{
+    if (isAccessDatabase(path))
+        return std::make_unique<AccessSource>(path);
+    return std::make_unique<SqliteSource>(path);
+}
+
+bool tableExists(QSqlDatabase &db, const QString &table)
+{
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("select 1 from %1 where 1 = 0").arg(quotedName(table)));
+}
+
+qint64 copyTable(Source &source, const TablePlan &plan, QSqlDatabase &db, bool postgres,
+                 const ImportProgress &progress)
+{
+    for (const QString &statement : createStatements(plan, postgres))
+        run(db, statement);
+    QSqlQuery insert(db);
+    if (!insert.prepare(insertStatement(plan)))
+        throw Error(insert.lastError().text());
+    const qint64 total = source.rowCount(plan.sourceTable);
+    qint64 done = 0;
+    source.readRows(plan.sourceTable, [&](const QVariantList &values) {
+        ++done;
+        for (int i = plan.keyFromSource ? 0 : 1; i < plan.columns.size(); ++i) {
+            const TargetColumn &c = plan.columns[i];
+            insert.addBindValue(c.source < 0 ? QVariant() : convertValue(values[c.source], c, plan, done));
+        }
+        if (!insert.exec())
+            throw Error(QStringLiteral("%1, %2. satır: %3").arg(plan.sourceTable).arg(done).arg(insert.lastError().text()));
+        if (progress && done % 1000 == 0)
+            progress(plan.table, done, total);
+    });
+    if (progress)
+        progress(plan.table, done, total);
+    // Ids given by the source must not be handed out again by the sequence.
+    if (postgres && plan.keyFromSource)
+        run(db, QStringLiteral("select setval(pg_get_serial_sequence('%1', 'id'), coalesce(max(id), 0) + 1, false)"
+                               " from %2")
+                    .arg(quotedName(plan.table).replace('\'', QLatin1String("''")), quotedName(plan.table)));
+    return done;
+}
+
+QStringList copyAll(Source &source, const QList<TablePlan> &plans, QSqlDatabase &db, bool postgres,
+                    const ImportProgress &progress)
+{
+    QStringList lines;
+    for (const TablePlan &plan : plans) {
+        const qint64 rows = copyTable(source, plan, db, postgres, progress);
+        lines << QStringLiteral("%1: %2 satır").arg(plan.table).arg(rows);
+    }
+    return lines;
+}
+
+QStringList importToFile(Source &source, const QList<TablePlan> &plans, const ImportOptions &options,
+                         const ImportProgress &progress)
+{
+    const QFileInfo info(options.target);
+    if (info.exists() && !options.overwrite)
+        throw Error(QStringLiteral("Hedef zaten var: %1 (üzerine yazmak için --overwrite)").arg(options.target));
+    if (info.exists() && !info.isFile())
+        throw Error(QStringLiteral("Hedef bir dosya değil: %1").arg(options.target));
+    QTemporaryFile part(info.absoluteDir().filePath(info.fileName() + QStringLiteral(".XXXXXX.part")));
+    if (!part.open())
+        throw Error(QStringLiteral("Hedef yazılamıyor: %1 (%2)").arg(options.target, part.errorString()));
+    part.close();
+    QStringList lines;
+    {
+        TargetDatabase target(QStringLiteral("QSQLITE"));
+        target.db.setDatabaseName(part.fileName());
+        openDatabase(target);
+        // The file is renamed into place only when complete, so it needs no journal.
+        run(target.db, QStringLiteral("pragma journal_mode = off"));
+        run(target.db, QStringLiteral("pragma synchronous = off"));
+        run(target.db, QStringLiteral("begin"));
+        lines = copyAll(source, plans, target.db, false, progress);
+        run(target.db, QStringLiteral("commit"));
+    }
+    if (std::rename(QFile::encodeName(part.fileName()).constData(), QFile::encodeName(options.target).constData()) != 0)
+        throw Error(QStringLiteral("Hedef yazılamıyor: %1").arg(options.target));
+    part.setAutoRemove(false);
+    return lines;
+}
+
+QStringList importToServer(Source &source, const QList<TablePlan> &plans, const ImportOptions &options,
+                           const ImportProgress &progress)
+{
+    TargetDatabase target(QStringLiteral("QPSQL"));
+    configurePostgres(target.db, options.target);
+    openDatabase(target);
+    preparePostgresSession(target.db);
+    for (const TablePlan &plan : plans)
+        if (!options.overwrite && tableExists(target.db, plan.table))
+            throw Error(QStringLiteral("Hedefte %1 tablosu zaten var (üzerine yazmak için --overwrite)").arg(plan.table));
+    if (!target.db.transaction())
+        throw Error(target.db.lastError().text());
+    try {
+        for (const TablePlan &plan : plans)
+            run(target.db, QStringLiteral("drop table if exists %1").arg(quotedName(plan.table)));
+        const QStringList lines = copyAll(source, plans, target.db, true, progress);
+        if (!target.db.commit())
+            throw Error(target.db.lastError().text());
+        return lines;
+    } catch (...) {
+        target.db.rollback();
+        throw;
+    }
+}
+
+} // namespace
+
+QStringList importTables(const ImportOptions &options, const ImportProgress &progress)
+{
+    const std::unique_ptr<Source> source = openSource(options.source);
+    const QStringList wanted = options.tables.isEmpty()
+        ? QStringList{QStringLiteral("harita"), QStringLiteral("tipler"), QStringLiteral("pafta")}
+        : options.tables;
+    QList<TablePlan> plans;
+    for (const QString &name : wanted) {
+        const QString table = source->findTable(name);
+        if (table.isEmpty())
+            throw Error(QStringLiteral("Kaynakta %1 tablosu yok: %2").arg(name, options.source));
+        plans.append(planTable(table, source->columns(table)));
+    }
+    return Connection::isPostgresUri(options.target) ? importToServer(*source, plans, options, progress)
+                                                     : importToFile(*source, plans, options, progress);
+}
+
+QString checkTarget(const QString &target)
+{
+    const bool postgres = Connection::isPostgresUri(target);
+    TargetDatabase db(postgres ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"));
+    if (postgres)
+        configurePostgres(db.db, target);
+    else
+        db.db.setDatabaseName(target);
+    if (!postgres)
+        db.db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+    openDatabase(db);
+    for (const char *table : {"harita", "tipler", "pafta"})
+        if (!tableExists(db.db, QLatin1String(table)))
+            return {};
+    return placeCheckReport(db.db);
+}
