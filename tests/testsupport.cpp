@@ -76,6 +76,8 @@ void DialogAnswerer::poll()
     texts << QString();
     if (onDialog)
         onDialog(modal);
+    if (!modal->isVisible())
+        return;
     for (QAbstractButton *b : modal->findChildren<QAbstractButton *>())
         if (!answer.isEmpty() && b->text() == answer && b->isVisible()) {
             b->click();

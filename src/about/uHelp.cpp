@@ -41,7 +41,7 @@ HotLink::HotLink(const QString &name, const QString &caption, QString target, QW
     : QLabel(caption, parent), m_target(std::move(target))
 {
     setObjectName(name);
-    setFont(makeFont(QStringLiteral("MS Sans Serif"), 11, true));
+    setFont(makeFont(QStringLiteral("Nimbus Sans"), 11, true));
     setAlignment(Qt::AlignCenter);
     setCursor(Qt::PointingHandCursor);
 }
@@ -80,7 +80,7 @@ TfHelp::TfHelp() : QDialog(nullptr, Qt::FramelessWindowHint)
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     layout->addWidget(Panel1);
 
-    const QString sans = QStringLiteral("MS Sans Serif");
+    const QString sans = QStringLiteral("Nimbus Sans"); // a narrow sans serif, as designed
     Label4 = label("Label4", Panel1, QStringLiteral("Z E M I R A "), {80, 20, 160, 24}, makeFont("Tahoma", 19, true));
     Label4->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label2 = label("Label2", Panel1, QStringLiteral("Türkiye Karayolları ve Yerleşim Bölgeleri"), {48, 60, 225, 33},
@@ -89,7 +89,7 @@ TfHelp::TfHelp() : QDialog(nullptr, Qt::FramelessWindowHint)
     JvHotLink1 = new HotLink(QStringLiteral("JvHotLink1"), QStringLiteral(ZEMIRA_CONTACT_MAIL),
                              QStringLiteral("mailto:" ZEMIRA_CONTACT_MAIL), Panel1);
     JvHotLink1->setGeometry(64, 140, 186, 13);
-    JvHotLink2 = new HotLink(QStringLiteral("JvHotLink2"), QStringLiteral(ZEMIRA_WEB_URL),
+    JvHotLink2 = new HotLink(QStringLiteral("JvHotLink2"), QUrl(QStringLiteral(ZEMIRA_WEB_URL)).host(),
                              QStringLiteral(ZEMIRA_WEB_URL), Panel1);
     JvHotLink2->setGeometry(84, 172, 141, 13);
     Label11 = label("Label11", Panel1, QStringLiteral("LÜTFEN BEKLEYİNİZ "), {32, 204, 241, 29}, makeFont(sans, 16, true));

@@ -30,6 +30,11 @@ void showSplash()
 
 void createWindows()
 {
+    // The windows were designed for a narrow 11-pixel sans serif (installed with the fonts
+    // the metafile renderer needs).
+    QFont font(QStringLiteral("Nimbus Sans"));
+    font.setPixelSize(11);
+    QApplication::setFont(font);
     showSplash();
     new TfHarita;
     new TfBilgigir;
@@ -60,6 +65,10 @@ int runZemira(int argc, char **argv)
     int status = 0;
     if (!quitRequested()) {
         fHarita->show();
+        // On top of the main window even where no window manager keeps them so.
+        fKucukHarita->raise();
+        if (fHelp->isVisible())
+            fHelp->raise();
         status = app.exec();
     }
     destroyWindows();

@@ -80,7 +80,11 @@ void TfHarita::buildControls()
     StaticText1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     StaticText1->setLineWidth(2);
     StaticText1->setMidLineWidth(0);
-    StaticText1->resize(101, 23);
+    StaticText1->setFixedSize(101, 23);
+    auto *bar = new QHBoxLayout(Panel6);
+    bar->setContentsMargins(0, 0, 1, 0);
+    bar->addStretch(1);
+    bar->addWidget(StaticText1, 0, Qt::AlignTop | Qt::AlignRight); // anchored to the top right
 
     auto *middle = new QHBoxLayout;
     middle->setSpacing(0);
@@ -187,10 +191,12 @@ void TfHarita::buildControls()
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     gridLayout->addWidget(DBGrid1);
 
-    // The sheet number sits where the search panel would cover it; kept above it so it is seen.
+    // The sheet number sits where the search panel would cover it; kept above it, and widened
+    // to the left so a whole sheet number fits, so it is seen.
     Label3 = make<QLabel>("Label3", Panel2);
     Label3->setFont(pixelFont(13, true));
-    Label3->setGeometry(144, 132, 45, 17);
+    Label3->setGeometry(120, 132, 69, 17);
+    Label3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label3->raise();
 
     // Start-up reads the view's size before the window is shown, when layouts have not run:

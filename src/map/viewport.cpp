@@ -138,7 +138,7 @@ void TfHarita::FormResize()
 void TfHarita::ShapeBorderColorMouseDown()
 {
     if (execModal(*ColorDialog) == QDialog::Accepted)
-        ShapeBorderColor->setColor(ColorDialog->currentColor());
+        ShapeBorderColor->setColor(ColorDialog->selectedColor());
 }
 
 void TfHarita::wheelScroll(const QWheelEvent &event)

@@ -1,0 +1,271 @@
+#include "app/uGenel.h"
+#include "framework/quit.h"
+#include "framework/dataset.h"
+#include "framework/dbedit.h"
+#include "framework/dblookupcombo.h"
+#include "framework/dbnavigator.h"
+#include "framework/dbgrid.h"
+#include "map/coords.h"
+#include "map/uHarita.h"
+#include "places/uBilgigir.h"
+#include "places/uOnaySor.h"
+#include "testsupport.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+
+namespace {
+
+// Runs statements on the region's database from outside the program.
+QVariant sql(const TempRegion &r, const QString &statement)
+{
+    QVariant result;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "outside");
+        db.setDatabaseName(r.dir() + "harita.sqlite");
+        db.open();
+        QSqlQuery q(db);
+        if (!q.exec(statement))
+            qFatal("%s", qPrintable(statement));
+        if (q.next())
+            result = q.value(0);
+    }
+    QSqlDatabase::removeDatabase("outside");
+    return result;
+}
+
+int placeCount(const TempRegion &r)
+{
+    return sql(r, "select count(*) from harita").toInt();
+}
+
+void search(const QString &text)
+{
+    fHarita->edAra->setText(text);
+    QTest::keyClick(fHarita->edAra, Qt::Key_Return);
+}
+
+// Overlay pixel drawn (not see-through) in the view.
+bool marked(QPoint view)
+{
+    return qAlpha(fHarita->Image2->picture().pixel(view)) != 0;
+}
+
+bool ringAround(QPoint view)
+{
+    return marked(view + QPoint(10, 0)) && !marked(view);
+}
+
+} // namespace
+
+class TestPlaces : public QObject {
+    Q_OBJECT
+private slots:
+    void searchJumpsToEachResult()
+    {
+        TempRegion r;
+        const QString last = r.region.sheetNumbers.last();
+        sql(r, "delete from harita where isim like '%Kara%'");
+        sql(r, QString("insert into harita (isim, tip, px, py, pafta) values ('Karaağaç', 'Köy', 300, 200, '%1')").arg(last));
+        sql(r, "insert into harita (isim, tip, px, py, pafta) values ('Karaca', 'Köy', 500, 400, "
+               "(select num from pafta order by num limit 1))");
+        sql(r, "insert into harita (isim, tip, px, py, pafta) values ('Karabük', 'Köy', 700, 10, null)");
+        sql(r, "insert into harita (isim, tip, px, py, pafta) values ('Karapınar', 'Köy', 800, 10, 'YOK')");
+        RunningZemira z(r.dir());
+        fHarita->show();
+
+        search("kara");
+        QCOMPARE(fHarita->Memo1->toPlainText(),
+                 QString("SELECT * FROM harita WHERE tip LIKE '%'  AND isim LIKE '%kara%'  ORDER BY PX"));
+        QCOMPARE(fHarita->qAra->recordCount(), 4);
+        QCOMPARE(fHarita->DBGrid1->model()->rowCount(), 4);
+        // The first row, the smallest px, on the last sheet: loaded, centred, ringed.
+        QCOMPARE(fHarita->Label3->text(), last);
+        const QSize view = fHarita->ScrollBox1->size();
+        QCOMPARE(fHarita->Image1->pos(), coords::centringOffset(view, QPoint(300, 200)));
+        QCOMPARE(fHarita->Image3->pos(), QPoint(view.width() / 2 - 10, view.height() / 2 - 10));
+        QCOMPARE(fHarita->Label1->text(), coords::readout(view.width() / 2, view.height() / 2));
+
+        // Down the grid: the next place, on the first sheet.
+        fHarita->DBGrid1->setFocus();
+        QTest::keyClick(fHarita->DBGrid1, Qt::Key_Down);
+        QCOMPARE(fHarita->qAra->recNo(), 1);
+        QCOMPARE(fHarita->Label3->text(), r.region.sheetNumbers.first());
+        QCOMPARE(fHarita->Image1->pos(), coords::centringOffset(view, QPoint(500, 400)));
+        // A row without a sheet, and one whose sheet is unknown, leave the map where it is.
+        const QPoint before = fHarita->Image1->pos();
+        QTest::keyClick(fHarita->DBGrid1, Qt::Key_Down);
+        QTest::keyClick(fHarita->DBGrid1, Qt::Key_Down);
+        QCOMPARE(fHarita->qAra->recNo(), 3);
+        QCOMPARE(fHarita->Image1->pos(), before);
+
+        // Nothing found: the map stays.
+        search("zzz-yok");
+        QCOMPARE(fHarita->qAra->recordCount(), 0);
+        QCOMPARE(fHarita->Image1->pos(), before);
+
+        // Clicking "Ara" does what Enter does, and reads the database again.
+        sql(r, QString("insert into harita (isim, tip, px, py, pafta) values ('Karakuş', 'Köy', 5, 5, '%1')").arg(last));
+        fHarita->edAra->setText("kara");
+        QTest::mouseClick(fHarita->Button1, Qt::LeftButton);
+        QCOMPARE(fHarita->qAra->recordCount(), 5);
+        QCOMPARE(fHarita->qAra->asString("isim"), QString("Karakuş"));
+    }
+
+    // What a Turkish user types finds what they mean.
+    void turkishSearch_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("found");
+        QTest::newRow("dotless and dotted i") << "USKUDAR" << "Üsküdar";
+        QTest::newRow("s cedilla") << "sile" << "Şile";
+        QTest::newRow("c cedilla, dotless i") << "CAMLICA" << "Çamlıca";
+        QTest::newRow("capital dotted I") << "İğdir" << "Iğdır";
+        QTest::newRow("quote") << "Hacı'nın" << "Hacı'nın Çiftliği";
+    }
+    void turkishSearch()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, found);
+        TempRegion r;
+        sql(r, QString("insert into harita (isim, tip, px, py, pafta) values ('%1', 'Köy', 1, 1, 'x')")
+                   .arg(QString(found).replace("'", "''")));
+        RunningZemira z(r.dir());
+        search(typed);
+        QCOMPARE(fHarita->qAra->recordCount(), 1);
+        QCOMPARE(fHarita->qAra->asString("isim"), found);
+    }
+
+    void addModeMarksAddsAndRemembers()
+    {
+        TempRegion r;
+        const QString first = r.region.sheetNumbers.first();
+        sql(r, "delete from harita");
+        sql(r, QString("insert into harita (isim, tip, px, py, pafta) values ('Akköy', 'Köy', 100, 100, '%1')").arg(first));
+        sql(r, QString("insert into harita (isim, tip, px, py, pafta) values ('Başka', 'Köy', 200, 100, '%1')")
+                   .arg(r.region.sheetNumbers.last()));
+        RunningZemira z(r.dir());
+        fHarita->show();
+        DialogAnswerer answerer;
+
+        QTest::mouseClick(fHarita->Button4, Qt::LeftButton); // add mode on
+        QVERIFY(fHarita->AddMode);
+        QVERIFY(ringAround(QPoint(100, 100)));
+        QCOMPARE(fHarita->Image2->picture().pixelColor(110, 100), QColor(0, 128, 0));
+        QVERIFY(!ringAround(QPoint(200, 100))); // a place of another sheet
+
+        // Near a stored place: the dialog names it; "Vazgeç" adds nothing but moves the marker.
+        answerer.answers = QStringList{"Vazgeç"};
+        QString named;
+        answerer.onDialog = [&](QWidget *) { named = fOnaySor->Label2->text() + "/" + fOnaySor->Label3->text(); };
+        clickAt(fHarita->Image2, QPoint(110, 90)); // a corner of the square: r away in both directions
+        QCOMPARE(named, QString("Köy/Akköy"));
+        QCOMPARE(fHarita->qHarita->state(), Dataset::State::Browse);
+        QCOMPARE(fHarita->Image3->pos(), QPoint(100, 80));
+
+        // One pixel further: nothing near, a new place begins with the click and the sheet.
+        named.clear();
+        clickAt(fHarita->Image2, QPoint(111, 100));
+        QVERIFY(named.isEmpty());
+        QCOMPARE(fHarita->qHarita->state(), Dataset::State::Insert);
+        QVERIFY(fBilgigir->isVisible());
+        QCOMPARE(fBilgigir->DBEdit1->text(), QString("111"));
+        QCOMPARE(fBilgigir->DBEdit2->text(), QString("100"));
+        QCOMPARE(fBilgigir->DBEdit3->text(), first);
+        QCOMPARE(fBilgigir->JvDBLookupCombo1->value(), QString()); // no type chosen yet this run
+
+        fBilgigir->JvDBLookupCombo1->setCurrentText("Mahalle");
+        fBilgigir->JvDBLookupCombo1->activated(fBilgigir->JvDBLookupCombo1->currentIndex());
+        QCOMPARE(uGenel::LastPlaceType, QString("Mahalle"));
+        QTest::keyClicks(fBilgigir->DBEdit4, "Yenimahalle");
+        QTest::keyClick(fBilgigir->DBEdit4, Qt::Key_Return);
+        QCOMPARE(placeCount(r), 3);
+        QCOMPARE(sql(r, "select tip || '/' || isim || '/' || pafta from harita where px = 111").toString(),
+                 "Mahalle/Yenimahalle/" + first);
+        QVERIFY(ringAround(QPoint(111, 100))); // redrawn after the save
+        QCOMPARE(fHarita->qHarita->recNo(), fHarita->qHarita->recordCount() - 1);
+
+        // Enter again: nothing is being edited.
+        QTest::keyClick(fBilgigir->DBEdit4, Qt::Key_Return);
+        QCOMPARE(answerer.texts.last(), QString("qHarita: Dataset not in edit or insert mode."));
+
+        // The next place starts with the type chosen last; emptied px is never saved.
+        clickAt(fHarita->Image2, QPoint(400, 300));
+        QCOMPARE(fBilgigir->JvDBLookupCombo1->value(), QString("Mahalle"));
+        fBilgigir->DBEdit1->clear();
+        QTest::keyClicks(fBilgigir->DBEdit1, " ");
+        fBilgigir->DBEdit1->clear();
+        QTest::keyClick(fBilgigir->DBEdit4, Qt::Key_Return);
+        QCOMPARE(placeCount(r), 3);
+        QCOMPARE(fHarita->qHarita->state(), Dataset::State::Insert);
+        // A click now must save it first: refused, so the click neither adds nor moves the marker.
+        const QPoint marker = fHarita->Image3->pos();
+        clickAt(fHarita->Image2, QPoint(600, 300));
+        QCOMPARE(fHarita->Image3->pos(), marker);
+        QCOMPARE(fHarita->qHarita->state(), Dataset::State::Insert);
+
+        // Add mode off leaves the row in editing; once it has px, Enter saves it and rings it.
+        QTest::mouseClick(fHarita->Button4, Qt::LeftButton);
+        QVERIFY(!ringAround(QPoint(100, 100)));
+        QTest::keyClicks(fBilgigir->DBEdit1, "400");
+        QTest::keyClick(fBilgigir->DBEdit4, Qt::Key_Return);
+        QCOMPARE(placeCount(r), 4);
+        QVERIFY(ringAround(QPoint(400, 300)));
+    }
+
+    void addAnywayNearAStoredPlace()
+    {
+        TempRegion r;
+        const QString first = r.region.sheetNumbers.first();
+        sql(r, "delete from harita");
+        sql(r, QString("insert into harita (isim, tip, px, py, pafta) values ('Akköy', 'Köy', 100, 100, '%1')").arg(first));
+        RunningZemira z(r.dir());
+        fHarita->show();
+        DialogAnswerer answerer;
+        QTest::mouseClick(fHarita->Button4, Qt::LeftButton);
+        answerer.answers = QStringList{"Kayıt Ekle"};
+        clickAt(fHarita->Image2, QPoint(105, 105));
+        QCOMPARE(answerer.kinds, QStringList{"fOnaySor"});
+        QCOMPARE(fHarita->qHarita->state(), Dataset::State::Insert);
+        QCOMPARE(fBilgigir->DBEdit1->text(), QString("105"));
+    }
+
+    // Ending the program with a changed, unsaved place asks first.
+    void unsavedPlaceOnExit_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("ends");
+        QTest::addColumn<int>("saved");
+        QTest::newRow("Evet saves") << "Evet" << true << 1;
+        QTest::newRow("Hayır drops") << "Hayır" << true << 0;
+        QTest::newRow("İptal keeps working") << "İptal" << false << 0;
+    }
+    void unsavedPlaceOnExit()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, ends);
+        QFETCH(int, saved);
+        TempRegion r;
+        sql(r, "delete from harita");
+        RunningZemira z(r.dir());
+        fHarita->show();
+        DialogAnswerer answerer;
+        QTest::mouseClick(fHarita->Button4, Qt::LeftButton);
+        clickAt(fHarita->Image2, QPoint(50, 60));
+        QTest::keyClicks(fBilgigir->DBEdit4, "Yeni");
+        answerer.answers = QStringList{answer};
+        QTest::mouseClick(fHarita->Button7, Qt::LeftButton);
+        QCOMPARE(answerer.texts, QStringList{"Kaydedilmemiş bir yer bilgisi var. Kaydedilsin mi?"});
+        QCOMPARE(quitRequested(), ends);
+        QCOMPARE(placeCount(r), saved);
+        QCOMPARE(fHarita->qHarita->isEditing(), !ends);
+    }
+};
+
+QTEST_MAIN(TestPlaces)
+#include "test_places.moc"
