@@ -21,6 +21,7 @@ struct DemoRegion {
     QString dir;                // ends in "/"
     QString databaseFile;       // relative to dir
     QStringList sheetNumbers;   // in num order
+    QString overviewFile;       // relative to dir; column kucuk of every pafta row
 };
 
 // Writes the region into dir (created if missing). Throws Error.

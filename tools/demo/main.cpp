@@ -8,6 +8,9 @@
 
 int main(int argc, char **argv)
 {
+    // Draws on images only: it must run without a display too.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription("Writes a synthetic Zemira data directory.");
