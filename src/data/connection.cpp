@@ -29,6 +29,10 @@ void installLike(QSqlDatabase &db)
     if (qstrcmp(handle.typeName(), "sqlite3*") != 0 || !*static_cast<sqlite3 *const *>(handle.constData()))
         throw Error(QStringLiteral("SQLite bağlantısına ulaşılamadı."));
     turkishfold::installSqliteLike(*static_cast<sqlite3 *const *>(handle.constData()));
+    // Qt's driver must share our libsqlite3 for the function to reach its statements.
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("select 'Ş' like 's'")) || !q.next() || q.value(0).toInt() != 1)
+        throw Error(QStringLiteral("Türkçe LIKE, SQLite bağlantısına kurulamadı."));
 }
 
 void checkTables(QSqlDatabase &db)

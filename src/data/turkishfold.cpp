@@ -5,6 +5,9 @@
 #include <sqlite3.h>
 
 #include <array>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace turkishfold {
 namespace {
@@ -102,25 +105,48 @@ constexpr uint32_t kOne = 0xFFFFFFF1;
 constexpr uint32_t kEnd = 0xFFFFFFF2;
 constexpr uint32_t kNever = 0xFFFFFFF3;
 
-inline uint32_t nextToken(const unsigned char *&p, const unsigned char *end, uint32_t escape)
+// The pattern as tokens, kept per connection for as long as the pattern text stays
+// the same (for a whole statement, as a rule), so no row allocates.
+struct CompiledPattern {
+    std::string text;
+    uint32_t escape = 0;
+    std::vector<uint32_t> tokens;
+};
+
+const std::vector<uint32_t> &compile(CompiledPattern &cache, const unsigned char *pattern, int bytes,
+                                     uint32_t escape)
 {
+    const std::string_view text(reinterpret_cast<const char *>(pattern), size_t(bytes));
+    if (!cache.tokens.empty() && cache.escape == escape && cache.text == text)
+        return cache.tokens;
+    cache.text.assign(text);
+    cache.escape = escape;
+    cache.tokens.clear();
+    const unsigned char *p = pattern;
+    const unsigned char *const end = pattern + bytes;
     while (p < end) {
         uint32_t cp = decode(p, end);
         if (escape && cp == escape) {
             // A pattern that ends in the escape character matches nothing, as in SQLite.
-            if (p >= end)
-                return kNever;
-            cp = decode(p, end);
+            if (p >= end) {
+                cache.tokens.push_back(kNever);
+                break;
+            }
+            cp = folded(decode(p, end));
         } else if (cp == '%') {
-            return kAny;
+            if (cache.tokens.empty() || cache.tokens.back() != kAny)
+                cache.tokens.push_back(kAny);
+            continue;
         } else if (cp == '_') {
-            return kOne;
+            cp = kOne;
+        } else {
+            cp = folded(cp);
         }
-        const uint32_t f = folded(cp);
-        if (f != kDropped)
-            return f;
+        if (cp != kDropped)
+            cache.tokens.push_back(cp);
     }
-    return kEnd;
+    cache.tokens.push_back(kEnd);
+    return cache.tokens;
 }
 
 inline uint32_t nextChar(const unsigned char *&s, const unsigned char *end)
@@ -134,35 +160,25 @@ inline uint32_t nextChar(const unsigned char *&s, const unsigned char *end)
 }
 
 // Greedy matching with one backtrack point at the last %: later % signs supersede
-// earlier ones, so this is exact for % and _ and needs no allocation.
-bool likeMatch(const unsigned char *pattern, int patternBytes, const unsigned char *text, int textBytes,
-               uint32_t escape)
+// earlier ones, so this is exact for % and _.
+bool likeMatch(const uint32_t *p, const unsigned char *s, const unsigned char *const se)
 {
-    const unsigned char *p = pattern;
-    const unsigned char *const pe = pattern + patternBytes;
-    const unsigned char *s = text;
-    const unsigned char *const se = text + textBytes;
-    const unsigned char *starP = nullptr;
+    const uint32_t *starP = nullptr;
     const unsigned char *starS = nullptr;
     for (;;) {
-        const unsigned char *pNext = p;
-        const uint32_t t = nextToken(pNext, pe, escape);
-        if (t == kAny) {
-            p = pNext;
-            const unsigned char *peek = p;
-            if (nextToken(peek, pe, escape) == kEnd)
+        if (*p == kAny) {
+            if (*++p == kEnd)
                 return true;
             starP = p;
             starS = s;
-            continue;
         }
         const unsigned char *sNext = s;
         const uint32_t c = nextChar(sNext, se);
-        if (t == kEnd) {
+        if (*p == kEnd) {
             if (c == kEnd)
                 return true;
-        } else if (c != kEnd && (t == kOne || t == c)) {
-            p = pNext;
+        } else if (c != kEnd && (*p == c || *p == kOne)) {
+            ++p;
             s = sNext;
             continue;
         }
@@ -199,7 +215,9 @@ void sqliteLike(sqlite3_context *context, int argc, sqlite3_value **argv)
             return;
         }
     }
-    sqlite3_result_int(context, likeMatch(pattern, patternBytes, text, textBytes, escape));
+    auto &cache = *static_cast<CompiledPattern *>(sqlite3_user_data(context));
+    const std::vector<uint32_t> &tokens = compile(cache, pattern, patternBytes, escape);
+    sqlite3_result_int(context, likeMatch(tokens.data(), text, text + textBytes));
 }
 
 } // namespace
@@ -225,7 +243,8 @@ void installSqliteLike(sqlite3 *db)
 {
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
     for (int argc : {2, 3})
-        if (sqlite3_create_function_v2(db, "like", argc, flags, nullptr, sqliteLike, nullptr, nullptr, nullptr)
+        if (sqlite3_create_function_v2(db, "like", argc, flags, new CompiledPattern, sqliteLike, nullptr, nullptr,
+                                       [](void *cache) { delete static_cast<CompiledPattern *>(cache); })
             != SQLITE_OK)
             throw Error(QString::fromUtf8(sqlite3_errmsg(db)));
 }
