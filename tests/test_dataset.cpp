@@ -1,4 +1,7 @@
+#include "pgtestsupport.h"
+
 #include "data/connection.h"
+#include "data/postgres.h"
 #include "data/schema.h"
 #include "framework/dataset.h"
 #include "framework/errors.h"
@@ -468,6 +471,52 @@ private slots:
         p.q.setValue("metin", "iki");
         QVERIFY(errorOf([&] { p.q.post(); }).startsWith("qHarita: notlar tablosunun"));
         QCOMPARE(p.q.state(), Dataset::State::Edit);
+    }
+
+    // The server reads rows through QtSql and guards writes with IS NOT DISTINCT FROM and RETURNING.
+    void postgresServerRoundTrip()
+    {
+        PgScratchDatabase pg;
+        const QString error = pg.create(QStringLiteral("dataset"));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", "pg-setup");
+            configurePostgres(db, pg.uri());
+            QVERIFY2(db.open(), qPrintable(db.lastError().text()));
+            createSchema(db);
+            QSqlQuery(db).exec("insert into harita (isim, tip, px, py, pafta) values ('Bağlar', NULL, 100, 50, '12')");
+        }
+        QSqlDatabase::removeDatabase("pg-setup");
+        Connection first("pg-birinci"), second("pg-ikinci");
+        first.open(pg.uri());
+        second.open(pg.uri());
+        Dataset a("qHarita", first), b("qHarita", second);
+        for (Dataset *q : {&a, &b}) {
+            q->setSql(kPlaces);
+            q->open();
+        }
+        QCOMPARE(a.recordCount(), 1);
+        QVERIFY(a.isNull("tip"));
+        QVERIFY(a.isIntegerField("px"));
+
+        a.setValue("isim", "Birinci");
+        a.post();
+        b.setValue("isim", "İkinci");
+        QVERIFY(errorOf([&] { b.post(); }).contains("Hiçbir şey kaydedilmedi"));
+        QCOMPARE(b.state(), Dataset::State::Edit);
+
+        a.append();
+        a.setValue("px", 5);
+        a.setValue("isim", "Yeni");
+        a.post();
+        QVERIFY(a.asInteger("id") > 1);
+        b.cancel();
+        b.refresh();
+        QCOMPARE(b.recordCount(), 2);
+        QVERIFY(b.locate("isim", "Birinci"));
+        a.remove();
+        b.refresh();
+        QCOMPARE(b.recordCount(), 1);
     }
 };
 
