@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QSaveFile>
 #include <limits>
@@ -109,6 +110,8 @@ void writeStartupFile(const QString &path, const QStringList &lines)
 
 DemoRegion makeDemoRegion(const QString &dir, const DemoOptions &options)
 {
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        throw Error(QStringLiteral("Drawing the demo region needs a QGuiApplication (for its fonts)."));
     validate(options);
     const QString absolute = QDir(dir).absolutePath();
     const bool dirIsNew = !QFileInfo::exists(absolute);

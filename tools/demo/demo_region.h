@@ -12,8 +12,8 @@ struct DemoOptions {
     int places = 3000;          // rows of table harita in all
     int placesOnFirstSheet = -1; // -1: spread evenly
     int scaleDivisor = 1;       // images written at 1/scaleDivisor of the stored size
-    bool mixedFormats = true;   // at least one BMP, GIF and PCX sheet beside the JPEGs
-    bool drawPlaces = true;     // symbols and names on the sheets
+    bool mixedFormats = true;   // sheets 2, 3, 4 BMP, GIF, PCX; the others JPEG
+    bool drawPlaces = true;     // symbols and names on the sheets (dots only above 4000 a sheet)
     unsigned seed = 1;
 };
 
@@ -24,5 +24,6 @@ struct DemoRegion {
     QString overviewFile;       // relative to dir; column kucuk of every pafta row
 };
 
-// Writes the region into dir (created if missing). Throws Error.
+// Writes the region into dir (created if missing), replacing no file there; "HARITA.TXT" comes
+// last. Needs a QGuiApplication. Throws Error, and then leaves none of its files behind.
 DemoRegion makeDemoRegion(const QString &dir, const DemoOptions &options = {});

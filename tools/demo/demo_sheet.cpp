@@ -176,7 +176,11 @@ void drawPlaces(QPainter &p, const DemoWorld &w, int sheet, const QRectF &face)
 {
     const DemoSheet &s = w.sheets[sheet];
     const auto begin = w.places.begin() + w.firstPlace[sheet], end = w.places.begin() + w.firstPlace[sheet + 1];
-    auto position = [&](const DemoPlace &place) { return QPointF(s.px0 + place.x, s.py0 + place.y); };
+    // The centre of the image pixel (x / divisor, y / divisor) to which Zemira maps the place.
+    const int sd = w.options.scaleDivisor;
+    auto position = [&](const DemoPlace &place) {
+        return QPointF(s.px0 + (place.x / sd + 0.5) * sd, s.py0 + (place.y / sd + 0.5) * sd);
+    };
     if (end - begin <= MostDetailedPlaces) {
         for (auto it = begin; it != end; ++it)
             if (it->type == PlaceType::Ilce)
@@ -188,9 +192,10 @@ void drawPlaces(QPainter &p, const DemoWorld &w, int sheet, const QRectF &face)
     }
     // Drawn last, so that every place's own pixel shows its ink whatever lies around it.
     p.setPen(Qt::NoPen);
+    const double dot = std::max(1.6, 0.8 * sd);
     for (auto it = begin; it != end; ++it) {
         p.setBrush(inkOf(it->type));
-        p.drawEllipse(position(*it), 1.6, 1.6);
+        p.drawEllipse(position(*it), dot, dot);
     }
 }
 

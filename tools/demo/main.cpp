@@ -5,6 +5,7 @@
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <cstdio>
+#include <type_traits>
 
 int main(int argc, char **argv)
 {
@@ -33,19 +34,31 @@ int main(int argc, char **argv)
         parser.showHelp(2);
 
     DemoOptions o;
-    auto intOption = [&](const char *name, int &field) {
-        if (parser.isSet(name))
-            field = parser.value(name).toInt();
+    bool numbersOk = true;
+    auto number = [&](const char *name, auto &field) {
+        if (!parser.isSet(name))
+            return;
+        bool ok = false;
+        const QString text = parser.value(name);
+        if constexpr (std::is_same_v<std::remove_reference_t<decltype(field)>, unsigned>)
+            field = text.toUInt(&ok);
+        else
+            field = text.toInt(&ok);
+        if (!ok) {
+            std::fprintf(stderr, "zemira-demo: --%s needs a whole number, not \"%s\"\n", name, qPrintable(text));
+            numbersOk = false;
+        }
     };
-    intOption("columns", o.columns);
-    intOption("rows", o.rows);
-    intOption("sheet-width", o.sheetWidth);
-    intOption("sheet-height", o.sheetHeight);
-    intOption("places", o.places);
-    intOption("places-on-first", o.placesOnFirstSheet);
-    intOption("scale-divisor", o.scaleDivisor);
-    if (parser.isSet("seed"))
-        o.seed = parser.value("seed").toUInt();
+    number("columns", o.columns);
+    number("rows", o.rows);
+    number("sheet-width", o.sheetWidth);
+    number("sheet-height", o.sheetHeight);
+    number("places", o.places);
+    number("places-on-first", o.placesOnFirstSheet);
+    number("scale-divisor", o.scaleDivisor);
+    number("seed", o.seed);
+    if (!numbersOk)
+        return 2;
     o.mixedFormats = !parser.isSet("jpeg-only");
     o.drawPlaces = !parser.isSet("no-symbols");
     try {
