@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include <sys/mman.h>
+
 namespace {
 
 // Larger than any picture within the limits needs, even an uncompressed 32-bit bitmap.
@@ -36,6 +38,22 @@ QByteArray readPictureFile(const QString &fileName)
     return data;
 }
 
+// Pictures this large get memory of their own, backed by huge pages where the kernel allows:
+// first touching a sheet's 200 MB in 4 KB pages costs a third of the time it takes to decode it.
+constexpr size_t HugePagesFrom = 32 * 1024 * 1024;
+
+struct PictureMemory {
+    void *address;
+    size_t size;
+};
+
+void releasePictureMemory(void *memory)
+{
+    const auto *m = static_cast<PictureMemory *>(memory);
+    munmap(m->address, m->size);
+    delete m;
+}
+
 } // namespace
 
 void failPicture(const QString &fileName, const QString &reason)
@@ -58,10 +76,20 @@ void checkPictureSize(const PictureFile &file, qint64 width, qint64 height)
 
 QImage allocatePicture(const PictureFile &file, int width, int height, QImage::Format format)
 {
-    QImage image(width, height, format);
-    if (image.isNull())
+    const qsizetype bytesPerLine = (qsizetype(width) * QImage::toPixelFormat(format).bitsPerPixel() + 31) / 32 * 4;
+    const size_t size = size_t(bytesPerLine) * size_t(height);
+    if (size < HugePagesFrom) {
+        QImage image(width, height, format);
+        if (image.isNull())
+            failPicture(file.name, QStringLiteral("resim için bellek yetersiz"));
+        return image;
+    }
+    void *address = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (address == MAP_FAILED)
         failPicture(file.name, QStringLiteral("resim için bellek yetersiz"));
-    return image;
+    madvise(address, size, MADV_HUGEPAGE);
+    return QImage(static_cast<uchar *>(address), width, height, bytesPerLine, format, releasePictureMemory,
+                  new PictureMemory{address, size});
 }
 
 void reportDamage(const PictureFile &file, QString *warning)
