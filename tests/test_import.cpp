@@ -1,5 +1,6 @@
 #include "data/accessimport.h"
 #include "data/connection.h"
+#include "data/postgres.h"
 #include "pgtestsupport.h"
 #include "testsupport.h"
 
@@ -13,7 +14,6 @@
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUrl>
 
 #include <cmath>
 
@@ -130,11 +130,7 @@ TargetDb::TargetDb(const QString &name, const QString &target) : m_name(name)
     QSqlDatabase &db = m_db;
     if (Connection::isPostgresUri(target)) {
         db = QSqlDatabase::addDatabase("QPSQL", name);
-        const QUrl url(target);
-        db.setHostName(url.host());
-        db.setPort(url.port());
-        db.setUserName(url.userName());
-        db.setDatabaseName(url.path().mid(1));
+        configurePostgres(db, target);
     } else {
         db = QSqlDatabase::addDatabase("QSQLITE", name);
         db.setDatabaseName(target);
@@ -199,6 +195,13 @@ class TestImport : public QObject {
     QString target(const QString &kind, const QString &name)
     {
         return kind == QLatin1String("postgres") ? m_pg.uri() : m_dir.filePath(name);
+    }
+
+    static void addKinds()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("sqlite") << "sqlite";
+        QTest::newRow("postgres") << "postgres";
     }
 
     void dropAll()
@@ -280,12 +283,7 @@ private slots:
     // Our schema from the user's: Turkish texts, nulls and empty texts as they were,
     // the columns Zemira reads in its kinds, the rest as they came, the source's ids
     // kept, and the program can open the result and search it.
-    void baseTables_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("sqlite") << "sqlite";
-        QTest::newRow("postgres") << "postgres";
-    }
+    void baseTables_data() { addKinds(); }
     void baseTables()
     {
         QFETCH(QString, kind);
@@ -346,12 +344,7 @@ private slots:
         QVERIFY(run.out.contains("id 15 \"Çift A\" ve id 16 \"Çift B\""));
     }
 
-    void refusesToOverwrite_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("sqlite") << "sqlite";
-        QTest::newRow("postgres") << "postgres";
-    }
+    void refusesToOverwrite_data() { addKinds(); }
     void refusesToOverwrite()
     {
         QFETCH(QString, kind);

@@ -1,4 +1,5 @@
 #include "data/connection.h"
+#include "data/postgres.h"
 #include "data/schema.h"
 #include "pgtestsupport.h"
 
@@ -111,11 +112,7 @@ private slots:
         QVERIFY2(error.isEmpty(), qPrintable(error));
         {
             QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", "like-pg-setup");
-            const QUrl url(m_pg.uri());
-            db.setHostName(url.host());
-            db.setPort(url.port());
-            db.setUserName(url.userName());
-            db.setDatabaseName(url.path().mid(1));
+            configurePostgres(db, m_pg.uri());
             QVERIFY2(db.open(), qPrintable(db.lastError().text()));
             createSchema(db);
         }

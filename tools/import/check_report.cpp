@@ -8,6 +8,7 @@
 #include <QVariant>
 
 #include <cstdlib>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -34,11 +35,6 @@ QString text(const QVariant &value)
     return value.isNull() ? QStringLiteral("(boş)") : '"' + value.toString() + '"';
 }
 
-QString place(const QSqlQuery &q)
-{
-    return QStringLiteral("id %1 %2").arg(q.value(0).toString(), text(q.value(1)));
-}
-
 QSqlQuery run(QSqlDatabase &db, const QString &sql)
 {
     QSqlQuery q(db);
@@ -48,42 +44,49 @@ QSqlQuery run(QSqlDatabase &db, const QString &sql)
     return q;
 }
 
+// Every place a query lists, each shown as "id N "isim"" and what detail adds.
+Finding listed(QSqlDatabase &db, const QString &title, const QString &sql,
+               const std::function<QString(const QSqlQuery &)> &detail)
+{
+    Finding f(title);
+    QSqlQuery q = run(db, sql);
+    while (q.next())
+        f.add(QStringLiteral("id %1 %2").arg(q.value(0).toString(), text(q.value(1))) + detail(q));
+    return f;
+}
+
 Finding unknownSheets(QSqlDatabase &db)
 {
-    Finding f{QStringLiteral("Paftası bir pafta numarası olmayan yerler")};
-    QSqlQuery q = run(db, QStringLiteral("select id, isim, pafta from harita where pafta is null or pafta not in"
-                                         " (select num from pafta where num is not null) order by id"));
-    while (q.next())
-        f.add(place(q) + QStringLiteral(", pafta ") + text(q.value(2)));
-    return f;
+    return listed(db, QStringLiteral("Paftası bir pafta numarası olmayan yerler"),
+                  QStringLiteral("select id, isim, pafta from harita where pafta is null or pafta not in"
+                                 " (select num from pafta where num is not null) order by id"),
+                  [](const QSqlQuery &q) { return QStringLiteral(", pafta ") + text(q.value(2)); });
 }
 
 Finding outsideSheets(QSqlDatabase &db)
 {
-    Finding f{QStringLiteral("Paftasının sınırları dışındaki yerler")};
-    QSqlQuery q = run(db, QStringLiteral("select id, isim, pafta, px, py from harita h where exists (select 1 from"
-                                         " pafta p where p.num = h.pafta and (h.px < 0 or h.py < 0 or h.px >= p.px"
-                                         " or h.py >= p.py)) order by id"));
-    while (q.next())
-        f.add(place(q) + QStringLiteral(", pafta %1 (%2, %3)")
-                             .arg(text(q.value(2)), q.value(3).toString(), q.value(4).toString()));
-    return f;
+    return listed(db, QStringLiteral("Paftasının sınırları dışındaki yerler"),
+                  QStringLiteral("select id, isim, pafta, px, py from harita h where exists (select 1 from pafta p"
+                                 " where p.num = h.pafta and (h.px < 0 or h.py < 0 or h.px >= p.px"
+                                 " or h.py >= p.py)) order by id"),
+                  [](const QSqlQuery &q) {
+                      return QStringLiteral(", pafta %1 (%2, %3)")
+                          .arg(text(q.value(2)), q.value(3).toString(), q.value(4).toString());
+                  });
 }
 
 Finding unknownTypes(QSqlDatabase &db)
 {
-    Finding f{QStringLiteral("Tipi tipler tablosunda olmayan yerler")};
-    QSqlQuery q = run(db, QStringLiteral("select id, isim, tip from harita where tip is null or tip not in"
-                                         " (select ad from tipler where ad is not null) order by id"));
-    while (q.next())
-        f.add(place(q) + QStringLiteral(", tip ") + text(q.value(2)));
-    return f;
+    return listed(db, QStringLiteral("Tipi tipler tablosunda olmayan yerler"),
+                  QStringLiteral("select id, isim, tip from harita where tip is null or tip not in"
+                                 " (select ad from tipler where ad is not null) order by id"),
+                  [](const QSqlQuery &q) { return QStringLiteral(", tip ") + text(q.value(2)); });
 }
 
 // Sorted by sheet and x, each place meets only the few that follow it within the radius.
 Finding closePairs(QSqlDatabase &db)
 {
-    Finding f{QStringLiteral("Aynı paftada birbirine %1 pikselden yakın yer çiftleri").arg(kRadius)};
+    Finding f(QStringLiteral("Aynı paftada birbirine %1 pikselden yakın yer çiftleri").arg(kRadius));
     struct Place {
         QString id, name, sheet;
         qint64 x, y;
