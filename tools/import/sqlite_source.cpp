@@ -49,10 +49,12 @@ SqliteSource::SqliteSource(const QString &path) : m_name(QStringLiteral("zemira-
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     db.setDatabaseName(path);
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-    if (!db.open() || !QSqlQuery(db).exec(QStringLiteral("select count(*) from sqlite_master"))) {
-        const QString text = db.lastError().text();
+    QSqlQuery probe(db);
+    if (!db.open() || !probe.exec(QStringLiteral("select count(*) from sqlite_master"))) {
+        const QString text = db.isOpen() ? probe.lastError().text() : db.lastError().text();
+        probe = QSqlQuery();
         db.close();
-        throw Error(QStringLiteral("SQLite dosyası okunamadı: %1 (%2)").arg(path, text));
+        throw Error(QStringLiteral("Kaynak bir Access ya da SQLite veritabanı değil: %1 (%2)").arg(path, text));
     }
 }
 
