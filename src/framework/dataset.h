@@ -39,6 +39,8 @@ public:
 
     int recordCount() const;
     int recNo() const; // 0-based current row, -1 when there is none
+    // As in Delphi-style datasets: last() and a next() on the last row set eof, first() and a
+    // prior() on the first row set bof; an empty dataset is both.
     bool eof() const;
     bool bof() const;
     void first();
@@ -63,8 +65,8 @@ public:
     void append();
     void edit();
     void post();
-    void cancel();
-    void remove();
+    void cancel(); // drops what was typed; a row begun by append() goes away
+    void remove(); // deletes the current row, guarded like an update; on a new row, cancel()
 
     // For updatingRecord handlers: a typed value that cannot be written fails the post
     // (or the move that asked for it) with this error, and the row stays in editing.
