@@ -213,6 +213,13 @@ private slots:
         QTest::newRow("jpeg side") << "a.jpg" << jpegClaiming(65000, 65000) << "65000 × 65000";
         QTest::newRow("jpeg pixels") << "a.jpg" << jpegClaiming(30000, 30000) << "30000 × 30000";
         QTest::newRow("icon side") << "a.ico" << iconClaiming(100000, 100000) << "100000 × 100000";
+        QByteArray wmf = readAll(goodFile(QStringLiteral("drawing.wmf")));
+        le16(wmf, 14, 1); // one unit to the inch: 1369 units become 1369 inches
+        QTest::newRow("wmf") << "a.wmf" << wmf << "131424 × 131424";
+        QByteArray emf = readAll(goodFile(QStringLiteral("test-010.emf")));
+        le32(emf, 32, 10000000); // a frame of 100 m
+        le32(emf, 36, 10000000);
+        QTest::newRow("emf") << "a.emf" << emf << "377952 × 377952";
     }
     void absurdDimensions()
     {
@@ -230,7 +237,7 @@ private slots:
     {
         QTest::addColumn<QString>("source");
         QTest::addColumn<Outcome>("outcome");
-        QTest::addColumn<QPoint>("white"); // a pixel not white in the whole picture
+        QTest::addColumn<QPoint>("white"); // in the part cut off, and not white in the whole picture
         QTest::newRow("jpeg") << "hopper.jpg" << Outcome::Partial << QPoint(-1, -1);
         QTest::newRow("bmp bottom-up") << "pal8.bmp" << Outcome::Partial << QPoint(70, 2);
         QTest::newRow("bmp top-down") << "pal8topdown.bmp" << Outcome::Partial << QPoint(70, 60);

@@ -68,7 +68,7 @@ QImage decodeWmf(const PictureFile &file)
     options.function = wmf_svg_function;
     const unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
     if (wmf_api_create(&session.api, flags, &options) != wmf_E_None)
-        failPicture(file.name, QStringLiteral("metafile okuyucusu başlatılamadı"));
+        failPicture(file.name, QStringLiteral("WMF okuyucusu başlatılamadı"));
 
     // libwmf only reads the buffer; its interface predates const.
     auto *bytes = reinterpret_cast<unsigned char *>(const_cast<char *>(file.data.constData()));
