@@ -1,11 +1,13 @@
 #include "app/uGenel.h"
 #include "framework/quit.h"
 #include "map/uHarita.h"
+#include "overview/uKucukHarita.h"
 #include "testsupport.h"
 
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QSlider>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
@@ -162,6 +164,37 @@ private slots:
         // The window runs on with the sheet described, the picture absent.
         QCOMPARE(fHarita->Label3->text(), r.region.sheetNumbers.first());
         QVERIFY(fHarita->Image1->picture().isNull());
+    }
+
+    // A start-up that stopped early leaves a window whose every control is safe to use.
+    void halfStartedWindowSurvives_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("bad line 8") << "line8";
+        QTest::newRow("missing first sheet") << "image";
+    }
+    void halfStartedWindowSurvives()
+    {
+        QFETCH(QString, fault);
+        TempRegion r;
+        if (fault == "line8")
+            r.setStartupLine(8, "x");
+        else
+            execSql(r.dir() + "harita.sqlite", "update pafta set ad = 'yok.jpg'");
+        DialogAnswerer answerer;
+        RunningZemira z(r.dir());
+        fHarita->show();
+        for (QPushButton *b : {fHarita->Button1, fHarita->Button3, fHarita->Button5, fHarita->Button4, fHarita->Button3,
+                               fHarita->Button2})
+            QTest::mouseClick(b, Qt::LeftButton);
+        fHarita->TrackBar1->setValue(5);
+        fHarita->TrackBar2->setValue(5);
+        clickAt(fHarita->Image1, QPoint(10, 10));
+        clickAt(fKucukHarita->Image1, QPoint(1, 1));
+        fHarita->resize(700, 500);
+        QVERIFY(!quitRequested());
+        for (const QString &kind : answerer.kinds)
+            QCOMPARE(kind, QString("ErrorReport"));
     }
 
     void accessDatabaseNamesTheImport()
