@@ -204,7 +204,8 @@ private slots:
         DialogAnswerer answerer;
         RunningZemira z(r.dir());
         QCOMPARE(answerer.texts.size(), 1);
-        QVERIFY2(answerer.texts[0].contains("zemira-import '" + r.dir() + "Uskudar.mdb'"), qPrintable(answerer.texts[0]));
+        QVERIFY2(answerer.texts[0].contains("zemira-import '" + r.dir() + "Uskudar.mdb' '" + r.dir() + "Uskudar.sqlite'"),
+                 qPrintable(answerer.texts[0]));
         QVERIFY(quitRequested());
     }
 };

@@ -34,7 +34,7 @@ QString importedDatabaseFile(const QString &databaseFile)
     return (dot > slash ? name.left(dot) : name) + QLatin1String(".sqlite");
 }
 
-QString accessImportCommand(const QString &dataDir, const QString &databaseFile)
+QString accessImportCommand(const QString &dataDir, const QString &databaseFile, const QString &program)
 {
     QString dir = nativeName(dataDir);
     if (dir.isEmpty())
@@ -42,5 +42,6 @@ QString accessImportCommand(const QString &dataDir, const QString &databaseFile)
     const QDir base(dir);
     const QString source = QDir::cleanPath(base.filePath(nativeName(databaseFile)));
     const QString target = QDir::cleanPath(base.filePath(importedDatabaseFile(databaseFile)));
-    return QStringLiteral("zemira-import %1 %2").arg(shellQuoted(source), shellQuoted(target));
+    const QString tool = program.contains('/') ? shellQuoted(program) : program;
+    return QStringLiteral("%1 %2 %3").arg(tool, shellQuoted(source), shellQuoted(target));
 }

@@ -11,4 +11,5 @@ QString importedDatabaseFile(const QString &databaseFile);
 
 // The exact command that imports it, its paths quoted for a POSIX shell:
 // zemira-import '<dataDir>/uskudar.mdb' '<dataDir>/uskudar.sqlite'
-QString accessImportCommand(const QString &dataDir, const QString &databaseFile);
+QString accessImportCommand(const QString &dataDir, const QString &databaseFile,
+                            const QString &program = QStringLiteral("zemira-import"));
