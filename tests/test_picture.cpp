@@ -275,6 +275,20 @@ private slots:
         QVERIFY(!errorOf(path).isEmpty());
     }
 
+    // Qt's readers refuse by default anything over 128 MB, as this bitmap's 135 MB in RGB32.
+    void largeBitmap()
+    {
+        const int side = 5800;
+        QByteArray data = bmpHeader(side, side).left(54) + QByteArray(qsizetype(side) * side * 3, '\x80');
+        le32(data, 2, data.size());
+        QTemporaryDir dir;
+        QString warning;
+        const QImage image = loadPicture(writeFile(dir, QStringLiteral("genel.bmp"), data), &warning);
+        QCOMPARE(warning, QString());
+        QCOMPARE(image.size(), QSize(side, side));
+        QCOMPARE(image.pixel(side - 1, side - 1), qRgb(128, 128, 128));
+    }
+
     // A full-size sheet: 10000 x 8000, far over Qt's default allocation limit of 128 MB.
     void largeJpegSheet()
     {
