@@ -12,7 +12,13 @@ namespace {
 
 QString errorText(const QSqlError &error)
 {
-    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    // SQLITE_BUSY and SQLITE_LOCKED: another program holds the file; the user may simply retry.
+    const QString code = error.nativeErrorCode();
+    if (code == QLatin1String("5") || code == QLatin1String("6"))
+        return QStringLiteral("Veritabanı başka bir program tarafından kilitli; hiçbir şey kaydedilmedi. "
+                              "Biraz sonra yeniden deneyin (%1)").arg(text);
+    return text;
 }
 
 bool isPostgres(const QSqlDatabase &db)
