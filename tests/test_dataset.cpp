@@ -6,6 +6,8 @@
 #include "framework/dataset.h"
 #include "framework/errors.h"
 
+#include "testsupport.h"
+
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QSqlError>
@@ -77,16 +79,6 @@ struct Places {
     Connection connection;
     Dataset q;
 };
-
-QString errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const Error &e) {
-        return e.text();
-    }
-    return QStringLiteral("<no error>");
-}
 
 } // namespace
 

@@ -1,5 +1,3 @@
-#include "testsupport.h"
-
 #include "data/connection.h"
 #include "data/schema.h"
 #include "framework/dataset.h"
@@ -8,6 +6,7 @@
 #include "framework/dblookupcombo.h"
 #include "framework/dbnavigator.h"
 #include "framework/errors.h"
+#include "testsupport.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -59,16 +58,6 @@ struct PlacesFixture {
     Dataset places{QStringLiteral("qHarita"), connection};
     Dataset types{QStringLiteral("qTip"), connection};
 };
-
-QString errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const Error &e) {
-        return e.text();
-    }
-    return QStringLiteral("<no error>");
-}
 
 void retype(QLineEdit &edit, const QString &text)
 {

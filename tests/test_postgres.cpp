@@ -6,6 +6,8 @@
 #include "pgtestsupport.h"
 #include "places/statements.h"
 
+#include "testsupport.h"
+
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -44,16 +46,6 @@ void fill(QSqlDatabase &db)
     for (const char *row : kPlaces)
         if (!q.exec(QStringLiteral("insert into harita (id, isim, tip, px, py, pafta) values ") + QString::fromUtf8(row)))
             throw Error(q.lastError().text());
-}
-
-QString errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const Error &e) {
-        return e.text();
-    }
-    return QStringLiteral("<no error>");
 }
 
 // The rows a statement gives, in px order; rows of equal px (which each database may

@@ -1,5 +1,6 @@
 #include "testsupport.h"
 #include "app/startup.h"
+#include "framework/errors.h"
 #include "framework/quit.h"
 
 #include <QAbstractButton>
@@ -15,6 +16,16 @@
 QString fixturePath(const QString &relative)
 {
     return QStringLiteral(ZEMIRA_FIXTURES "/") + relative;
+}
+
+QString errorOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const Error &e) {
+        return e.text();
+    }
+    return QStringLiteral("<no error>");
 }
 
 DemoOptions TempRegion::tinyRegion()

@@ -14,6 +14,9 @@ class QWidget;
 // Where the shared fixture files live.
 QString fixturePath(const QString &relative);
 
+// The text of the Error that f throws, or "<no error>".
+QString errorOf(const std::function<void()> &f);
+
 // A small region in a temporary folder, made by the demo generator.
 struct TempRegion {
     explicit TempRegion(DemoOptions options = tinyRegion());
