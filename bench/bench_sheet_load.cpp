@@ -1,5 +1,7 @@
 // Times loading an 8000 x 6000 map sheet JPEG with loadPicture() against djpeg decoding the same
-// file in the same run, and prints both medians and their ratio (target: at most 1.2).
+// file in the same run, and prints both medians and their ratio (target: at most 1.2). From the
+// second load on, loadPicture reuses the released picture's memory, as a sheet switch does; the
+// first load, into fresh memory, is printed on its own.
 
 #include "framework/picture.h"
 
@@ -132,7 +134,7 @@ int main(int argc, char **argv)
     const double djpegMedian = median(djpeg);
     std::printf("sheet %d x %d, JPEG quality 85, %.1f MB, %d runs each\n", Width, Height,
                 QFileInfo(file).size() / 1e6, Runs);
-    std::printf("loadPicture median: %.3f s\n", oursMedian);
+    std::printf("loadPicture median: %.3f s (first, into fresh memory: %.3f s)\n", oursMedian, ours.front());
     std::printf("djpeg median:       %.3f s\n", djpegMedian);
     std::printf("ratio loadPicture / djpeg: %.2f (target at most 1.20)\n", oursMedian / djpegMedian);
     return 0;

@@ -313,6 +313,32 @@ private slots:
             QVERIFY2(near(image.pixel(p), qRgb(p.x() * 255 / 9999, p.y() * 255 / 7999, 128), 6),
                      qPrintable(describe(image.pixel(p))));
     }
+
+    // The memory of a released sheet is used again for the next one of its size: what a damaged
+    // sheet leaves undecoded must come out white, not as the previous sheet.
+    void damagedSheetAfterAnother()
+    {
+        const int width = 8000;
+        const int height = 6000;
+        const auto pcxSheet = [&](QRgb colour) { // 24-bit, one colour, in runs of 63
+            QByteArray row;
+            for (const int value : {qRed(colour), qGreen(colour), qBlue(colour)})
+                for (int left = width; left > 0; left -= 63) {
+                    row += char(0xc0 | qMin(left, 63));
+                    row += char(value);
+                }
+            return pcxHeader(width, height, 8, 3, width) + row.repeated(height);
+        };
+        QTemporaryDir dir;
+        const QString green = writeFile(dir, QStringLiteral("a.pcx"), pcxSheet(qRgb(20, 90, 40)));
+        const QString cut = writeFile(dir, QStringLiteral("b.pcx"), pcxSheet(qRgb(200, 30, 30)).left(3000000));
+        QCOMPARE(loadPicture(green).pixel(width - 1, height - 1), qRgb(20, 90, 40));
+        QString warning;
+        const QImage damaged = loadPicture(cut, &warning);
+        QVERIFY(!warning.isEmpty());
+        QCOMPARE(damaged.pixel(0, 0), qRgb(200, 30, 30));
+        QCOMPARE(damaged.pixel(width - 1, height - 1), qRgb(255, 255, 255));
+    }
 };
 
 QTEST_MAIN(TestPicture)
