@@ -3,6 +3,7 @@
 
 #include "framework/errors.h"
 #include "framework/picture.h"
+#include "testsupport.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -26,15 +27,10 @@ inline QString writeFile(const QTemporaryDir &dir, const QString &name, const QB
     return path;
 }
 
-// The Error text of loading path, or a null string when it loads.
-inline QString errorOf(const QString &path, QString *warning = nullptr)
+// The Error text of loading path, or "<no error>".
+inline QString loadError(const QString &path, QString *warning = nullptr)
 {
-    try {
-        loadPicture(path, warning);
-    } catch (const Error &e) {
-        return e.text();
-    }
-    return QString();
+    return errorOf([&] { loadPicture(path, warning); });
 }
 
 inline bool near(QRgb actual, QRgb expected, int tolerance)

@@ -186,7 +186,7 @@ private slots:
         if (loads)
             QVERIFY(near(loadPicture(path).pixel(2, 8), qRgb(250, 0, 0), 16));
         else
-            QCOMPARE(errorOf(path), QStringLiteral("Resim dosyası okunamadı: %1 (dosya bozuk ya da eksik)").arg(path));
+            QCOMPARE(loadError(path), QStringLiteral("Resim dosyası okunamadı: %1 (dosya bozuk ya da eksik)").arg(path));
     }
 
     void pcxLayouts_data()
@@ -246,7 +246,7 @@ private slots:
         QFETCH(QString, reason);
         QTemporaryDir dir;
         const QString path = writeFile(dir, QStringLiteral("p.pcx"), data);
-        QCOMPARE(errorOf(path), QStringLiteral("Resim dosyası okunamadı: %1 (%2)").arg(path, reason));
+        QCOMPARE(loadError(path), QStringLiteral("Resim dosyası okunamadı: %1 (%2)").arg(path, reason));
     }
 
 };
