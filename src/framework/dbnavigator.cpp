@@ -38,13 +38,13 @@ DBNavigator::DBNavigator(Dataset &data, QWidget *parent) : QWidget(parent), m_da
     layout->setSpacing(0);
     static_assert(std::size(kButtons) == std::tuple_size_v<decltype(m_buttons)>);
     for (std::size_t i = 0; i < m_buttons.size(); ++i) {
-        const ButtonSpec &spec = kButtons[i];
+        const ButtonSpec &button = kButtons[i];
         auto *b = m_buttons[i] = new QToolButton(this);
-        b->setObjectName(QLatin1String(spec.name));
-        b->setText(QString::fromUtf8(spec.glyph));
-        b->setToolTip(QString::fromUtf8(spec.tip));
+        b->setObjectName(QLatin1String(button.name));
+        b->setText(QString::fromUtf8(button.glyph));
+        b->setToolTip(QString::fromUtf8(button.tip));
         b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-        connect(b, &QToolButton::clicked, this, spec.action);
+        connect(b, &QToolButton::clicked, this, button.action);
         layout->addWidget(b);
     }
     connect(&data, &Dataset::stateChanged, this, &DBNavigator::updateButtons);
