@@ -7,7 +7,7 @@ scripts/install-deps.sh
 BUILD_TYPE=Release scripts/build.sh build-bench
 export QT_QPA_PLATFORM=offscreen
 for b in build-bench/bench/bench_*; do
-  [ -x "$b" ] || continue
+  [ -f "$b" ] && [ -x "$b" ] || continue
   echo "== $(basename "$b")"
   "$b"
 done
