@@ -218,16 +218,51 @@ private slots:
         QVERIFY(ringAround(QPoint(400, 300)));
     }
 
+    // A place is ringed while its centre is on the overlay, edges included.
+    void markingEdges_data()
+    {
+        QTest::addColumn<int>("px");
+        QTest::addColumn<int>("ringX");
+        QTest::addColumn<bool>("drawn");
+        QTest::newRow("left edge") << 0 << 10 << true;
+        QTest::newRow("one left of it") << -1 << 9 << false;
+        QTest::newRow("right edge") << 740 << 730 << true;
+        QTest::newRow("one right of it") << 741 << 731 << false;
+    }
+    void markingEdges()
+    {
+        QFETCH(int, px);
+        QFETCH(int, ringX);
+        QFETCH(bool, drawn);
+        TempRegion r;
+        sql(r, "delete from harita");
+        sql(r, QString("insert into harita (isim, tip, px, py, pafta) values ('Kenar', 'Köy', %1, 300, '%2')")
+                   .arg(px)
+                   .arg(r.region.sheetNumbers.first()));
+        RunningZemira z(r.dir());
+        fHarita->show();
+        QCOMPARE(fHarita->Image2->width(), 740);
+        QTest::mouseClick(fHarita->Button4, Qt::LeftButton);
+        QCOMPARE(marked(QPoint(ringX, 300)), drawn);
+    }
+
     void addAnywayNearAStoredPlace()
     {
         TempRegion r;
         const QString first = r.region.sheetNumbers.first();
         sql(r, "delete from harita");
         sql(r, QString("insert into harita (isim, tip, px, py, pafta) values ('Akköy', 'Köy', 100, 100, '%1')").arg(first));
+        sql(r, QString("insert into harita (isim, tip, px, py, pafta) values ('Öteki', 'Köy', 300, 300, '%1')")
+                   .arg(r.region.sheetNumbers.last()));
         RunningZemira z(r.dir());
         fHarita->show();
         DialogAnswerer answerer;
         QTest::mouseClick(fHarita->Button4, Qt::LeftButton);
+        // A stored place of another sheet at the click is not near.
+        clickAt(fHarita->Image2, QPoint(300, 300));
+        QCOMPARE(answerer.kinds, QStringList());
+        QCOMPARE(fHarita->qHarita->state(), Dataset::State::Insert);
+        fHarita->qHarita->cancel();
         answerer.answers = QStringList{"Kayıt Ekle"};
         clickAt(fHarita->Image2, QPoint(105, 105));
         QCOMPARE(answerer.kinds, QStringList{"fOnaySor"});
