@@ -7,6 +7,7 @@
 #include "framework/dbgrid.h"
 #include "map/coords.h"
 #include "map/uHarita.h"
+#include "places/statements.h"
 #include "places/uBilgigir.h"
 #include "places/uOnaySor.h"
 #include "testsupport.h"
@@ -37,6 +38,16 @@ QVariant sql(const TempRegion &r, const QString &statement)
     }
     QSqlDatabase::removeDatabase("outside");
     return result;
+}
+
+// A place of type "Köy"; a null sheet where sheet is a null string.
+void addPlace(const TempRegion &r, const QString &name, int px, int py, const QString &sheet)
+{
+    sql(r, QString("insert into harita (isim, tip, px, py, pafta) values (%1, 'Köy', %2, %3, %4)")
+               .arg(statements::quoted(name))
+               .arg(px)
+               .arg(py)
+               .arg(sheet.isNull() ? QString("null") : statements::quoted(sheet)));
 }
 
 int placeCount(const TempRegion &r)
@@ -71,11 +82,10 @@ private slots:
         TempRegion r;
         const QString last = r.region.sheetNumbers.last();
         sql(r, "delete from harita where isim like '%Kara%'");
-        sql(r, QString("insert into harita (isim, tip, px, py, pafta) values ('Karaağaç', 'Köy', 300, 200, '%1')").arg(last));
-        sql(r, "insert into harita (isim, tip, px, py, pafta) values ('Karaca', 'Köy', 500, 400, "
-               "(select num from pafta order by num limit 1))");
-        sql(r, "insert into harita (isim, tip, px, py, pafta) values ('Karabük', 'Köy', 700, 10, null)");
-        sql(r, "insert into harita (isim, tip, px, py, pafta) values ('Karapınar', 'Köy', 800, 10, 'YOK')");
+        addPlace(r, "Karaağaç", 300, 200, last);
+        addPlace(r, "Karaca", 500, 400, r.region.sheetNumbers.first());
+        addPlace(r, "Karabük", 700, 10, QString());
+        addPlace(r, "Karapınar", 800, 10, "YOK");
         RunningZemira z(r.dir());
         fHarita->show();
 
@@ -110,7 +120,7 @@ private slots:
         QCOMPARE(fHarita->Image1->pos(), before);
 
         // Clicking "Ara" does what Enter does, and reads the database again.
-        sql(r, QString("insert into harita (isim, tip, px, py, pafta) values ('Karakuş', 'Köy', 5, 5, '%1')").arg(last));
+        addPlace(r, "Karakuş", 5, 5, last);
         fHarita->edAra->setText("kara");
         QTest::mouseClick(fHarita->Button1, Qt::LeftButton);
         QCOMPARE(fHarita->qAra->recordCount(), 5);
@@ -133,8 +143,7 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, found);
         TempRegion r;
-        sql(r, QString("insert into harita (isim, tip, px, py, pafta) values ('%1', 'Köy', 1, 1, 'x')")
-                   .arg(QString(found).replace("'", "''")));
+        addPlace(r, found, 1, 1, "x");
         RunningZemira z(r.dir());
         search(typed);
         QCOMPARE(fHarita->qAra->recordCount(), 1);
@@ -146,9 +155,8 @@ private slots:
         TempRegion r;
         const QString first = r.region.sheetNumbers.first();
         sql(r, "delete from harita");
-        sql(r, QString("insert into harita (isim, tip, px, py, pafta) values ('Akköy', 'Köy', 100, 100, '%1')").arg(first));
-        sql(r, QString("insert into harita (isim, tip, px, py, pafta) values ('Başka', 'Köy', 200, 100, '%1')")
-                   .arg(r.region.sheetNumbers.last()));
+        addPlace(r, "Akköy", 100, 100, first);
+        addPlace(r, "Başka", 200, 100, r.region.sheetNumbers.last());
         RunningZemira z(r.dir());
         fHarita->show();
         DialogAnswerer answerer;
@@ -236,9 +244,7 @@ private slots:
         QFETCH(bool, drawn);
         TempRegion r;
         sql(r, "delete from harita");
-        sql(r, QString("insert into harita (isim, tip, px, py, pafta) values ('Kenar', 'Köy', %1, 300, '%2')")
-                   .arg(px)
-                   .arg(r.region.sheetNumbers.first()));
+        addPlace(r, "Kenar", px, 300, r.region.sheetNumbers.first());
         RunningZemira z(r.dir());
         fHarita->show();
         QCOMPARE(fHarita->Image2->width(), 740);
@@ -251,9 +257,8 @@ private slots:
         TempRegion r;
         const QString first = r.region.sheetNumbers.first();
         sql(r, "delete from harita");
-        sql(r, QString("insert into harita (isim, tip, px, py, pafta) values ('Akköy', 'Köy', 100, 100, '%1')").arg(first));
-        sql(r, QString("insert into harita (isim, tip, px, py, pafta) values ('Öteki', 'Köy', 300, 300, '%1')")
-                   .arg(r.region.sheetNumbers.last()));
+        addPlace(r, "Akköy", 100, 100, first);
+        addPlace(r, "Öteki", 300, 300, r.region.sheetNumbers.last());
         RunningZemira z(r.dir());
         fHarita->show();
         DialogAnswerer answerer;
