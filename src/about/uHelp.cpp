@@ -1,5 +1,6 @@
 #include "about/uHelp.h"
 #include "framework/errors.h"
+#include "framework/formparts.h"
 #include "framework/messages.h"
 #include "framework/quit.h"
 
@@ -10,7 +11,6 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
-#include <QVBoxLayout>
 
 TfHelp *fHelp = nullptr;
 
@@ -73,12 +73,7 @@ TfHelp::TfHelp() : QDialog(nullptr, Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("fHelp"));
     setGeometry(385, 183, 313, 249);
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    layout->addWidget(Panel1);
+    Panel1 = fillWithPanel(this);
 
     const QString sans = QStringLiteral("Nimbus Sans"); // a narrow sans serif, as designed
     Label4 = label("Label4", Panel1, QStringLiteral("Z E M I R A "), {80, 20, 160, 24}, makeFont("Tahoma", 19, true));
@@ -93,9 +88,7 @@ TfHelp::TfHelp() : QDialog(nullptr, Qt::FramelessWindowHint)
                              QStringLiteral(ZEMIRA_WEB_URL), Panel1);
     JvHotLink2->setGeometry(84, 172, 141, 13);
     Label11 = label("Label11", Panel1, QStringLiteral("LÜTFEN BEKLEYİNİZ "), {32, 204, 241, 29}, makeFont(sans, 16, true));
-    Button1 = new QPushButton(QStringLiteral("Kapat"), Panel1);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(120, 208, 75, 25);
+    Button1 = makeButton("Button1", Panel1, QStringLiteral("Kapat"), {120, 208, 75, 25});
     Button1->setAutoDefault(false);
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));

@@ -1,6 +1,7 @@
 // The main window's controls, at the positions and sizes of its design.
 #include "framework/dbgrid.h"
 #include "framework/dblookupcombo.h"
+#include "framework/formparts.h"
 #include "map/colorswatch.h"
 #include "map/uHarita.h"
 
@@ -23,29 +24,6 @@ template <class W, class... Args> W *make(const char *name, QWidget *parent, Arg
     return w;
 }
 
-QFrame *panel(const char *name, QWidget *parent, QFrame::Shadow bevel = QFrame::Raised)
-{
-    auto *p = make<QFrame>(name, parent);
-    p->setFrameStyle(QFrame::Panel | bevel);
-    p->setLineWidth(1);
-    return p;
-}
-
-QLabel *label(const char *name, QWidget *parent, const QString &text, int x, int y)
-{
-    auto *l = make<QLabel>(name, parent, text);
-    l->move(x, y);
-    l->adjustSize();
-    return l;
-}
-
-QPushButton *button(const char *name, QWidget *parent, const QString &text, QRect geometry)
-{
-    auto *b = make<QPushButton>(name, parent, text);
-    b->setGeometry(geometry);
-    return b;
-}
-
 QFont pixelFont(int pixels, bool bold)
 {
     QFont f;
@@ -66,14 +44,14 @@ void TfHarita::buildControls()
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
 
-    Panel6 = panel("Panel6", this);
+    Panel6 = makePanel("Panel6", this);
     Panel6->setFixedHeight(25);
     outer->addWidget(Panel6);
-    Button3 = button("Button3", Panel6, QStringLiteral("Gizle"), {12, 4, 75, 17});
-    Button4 = button("Button4", Panel6, QStringLiteral("Yerleşim Ekle"), {88, 4, 73, 17});
+    Button3 = makeButton("Button3", Panel6, QStringLiteral("Gizle"), {12, 4, 75, 17});
+    Button4 = makeButton("Button4", Panel6, QStringLiteral("Yerleşim Ekle"), {88, 4, 73, 17});
     Button4->setEnabled(false);
-    Button6 = button("Button6", Panel6, QStringLiteral("Yardım"), {228, 4, 73, 17});
-    Button7 = button("Button7", Panel6, QStringLiteral("Program Sonu"), {300, 4, 73, 17});
+    Button6 = makeButton("Button6", Panel6, QStringLiteral("Yardım"), {228, 4, 73, 17});
+    Button7 = makeButton("Button7", Panel6, QStringLiteral("Program Sonu"), {300, 4, 73, 17});
     StaticText1 = make<QLabel>("StaticText1", Panel6, QStringLiteral("ZEMIRA"));
     StaticText1->setFont(pixelFont(16, true));
     StaticText1->setAlignment(Qt::AlignCenter);
@@ -89,7 +67,7 @@ void TfHarita::buildControls()
     auto *middle = new QHBoxLayout;
     middle->setSpacing(0);
     outer->addLayout(middle, 1);
-    Panel5 = panel("Panel5", this);
+    Panel5 = makePanel("Panel5", this);
     middle->addWidget(Panel5, 1);
     Splitter1 = make<QFrame>("Splitter1", this);
     Splitter1->setFixedWidth(3);
@@ -98,9 +76,9 @@ void TfHarita::buildControls()
     auto *inner = new QHBoxLayout(Panel5);
     inner->setContentsMargins(0, 0, 0, 0);
     inner->setSpacing(0);
-    Panel1 = panel("Panel1", Panel5);
+    Panel1 = makePanel("Panel1", Panel5);
     inner->addWidget(Panel1, 1);
-    Panel2 = panel("Panel2", Panel5);
+    Panel2 = makePanel("Panel2", Panel5);
     Panel2->setFixedWidth(194);
     inner->addWidget(Panel2);
 
@@ -120,13 +98,13 @@ void TfHarita::buildControls()
     auto *side = new QVBoxLayout(Panel2);
     side->setContentsMargins(0, 0, 0, 0);
     side->setSpacing(0);
-    Panel4 = panel("Panel4", Panel2);
+    Panel4 = makePanel("Panel4", Panel2);
     Panel4->setFixedHeight(120);
     side->addWidget(Panel4);
-    Panel3 = panel("Panel3", Panel2);
+    Panel3 = makePanel("Panel3", Panel2);
     Panel3->setFixedHeight(200);
     side->addWidget(Panel3);
-    Panel7 = panel("Panel7", Panel2);
+    Panel7 = makePanel("Panel7", Panel2);
     side->addWidget(Panel7, 1);
 
     TrackBar2 = make<QSlider>("TrackBar2", Panel4, Qt::Vertical);
@@ -139,7 +117,7 @@ void TfHarita::buildControls()
         t->setRange(0, 10);
         t->setValue(0);
     }
-    Button5 = button("Button5", Panel4, QStringLiteral("Sıfırla"), {32, 40, 57, 21});
+    Button5 = makeButton("Button5", Panel4, QStringLiteral("Sıfırla"), {32, 40, 57, 21});
     CheckBoxMagnifierBorder = make<QCheckBox>("CheckBoxMagnifierBorder", Panel4, QStringLiteral("Border"));
     CheckBoxMagnifierBorder->move(95, 40);
     CheckBoxMagnifierBorder->setChecked(true);
@@ -152,21 +130,21 @@ void TfHarita::buildControls()
     ShapeBorderColor->move(154, 40);
     ColorDialog = make<QColorDialog>("ColorDialog", this);
     ColorDialog->setCurrentColor(QColor(255, 0, 0));
-    Label9 = label("Label9", Panel4, QStringLiteral("Koordinatlar: "), 32, 80);
-    Label2 = label("Label2", Panel4, QStringLiteral("Label2"), 96, 79);
+    Label9 = makeLabel("Label9", Panel4, QStringLiteral("Koordinatlar: "), {32, 80});
+    Label2 = makeLabel("Label2", Panel4, QStringLiteral("Label2"), {96, 79});
     Label2->setFixedWidth(81);
-    Label10 = label("Label10", Panel4, QStringLiteral("Pafta Koord: "), 32, 96);
-    Label1 = label("Label1", Panel4, QStringLiteral("Label1"), 96, 96);
+    Label10 = makeLabel("Label10", Panel4, QStringLiteral("Pafta Koord: "), {32, 96});
+    Label1 = makeLabel("Label1", Panel4, QStringLiteral("Label1"), {96, 96});
     Label1->setMinimumWidth(95);
 
-    Label4 = label("Label4", Panel3, QStringLiteral("Image1 top : "), 4, 16);
-    Label6 = label("Label6", Panel3, QString(), 84, 16);
+    Label4 = makeLabel("Label4", Panel3, QStringLiteral("Image1 top : "), {4, 16});
+    Label6 = makeLabel("Label6", Panel3, QString(), {84, 16});
     Label6->setFixedWidth(85);
-    Label5 = label("Label5", Panel3, QStringLiteral("Image2 width : "), 4, 36);
-    Label7 = label("Label7", Panel3, QString(), 84, 36);
+    Label5 = makeLabel("Label5", Panel3, QStringLiteral("Image2 width : "), {4, 36});
+    Label7 = makeLabel("Label7", Panel3, QString(), {84, 36});
     Label7->setFixedWidth(85);
-    Button2 = button("Button2", Panel3, QStringLiteral("Göster"), {136, 28, 43, 25});
-    Label8 = label("Label8", Panel3, QStringLiteral("Paftano : "), 4, 56);
+    Button2 = makeButton("Button2", Panel3, QStringLiteral("Göster"), {136, 28, 43, 25});
+    Label8 = makeLabel("Label8", Panel3, QStringLiteral("Paftano : "), {4, 56});
     edPaftano = make<QLineEdit>("edPaftano", Panel3, QStringLiteral("*"));
     edPaftano->setGeometry(56, 56, 121, 21);
     edPaftano->setEnabled(false);
@@ -176,7 +154,7 @@ void TfHarita::buildControls()
     leAra->setEnabled(false);
     edAra = make<QLineEdit>("edAra", Panel3, QStringLiteral("*"));
     edAra->setGeometry(8, 104, 121, 21);
-    Button1 = button("Button1", Panel3, QStringLiteral("Ara"), {134, 104, 47, 25});
+    Button1 = makeButton("Button1", Panel3, QStringLiteral("Ara"), {134, 104, 47, 25});
     Memo1 = make<QPlainTextEdit>("Memo1", Panel3);
     Memo1->setGeometry(0, 136, 185, 57);
     Memo1->setPlainText(QStringLiteral("Memo1"));

@@ -2,6 +2,7 @@
 #include "app/datapath.h"
 #include "app/uGenel.h"
 #include "framework/dataset.h"
+#include "framework/formparts.h"
 #include "framework/messages.h"
 #include "framework/picture.h"
 #include "framework/textconv.h"
@@ -27,13 +28,7 @@ TfKucukHarita::TfKucukHarita()
     move(842, 381);
     resize(168, 98);
 
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Panel1->setLineWidth(1);
-    layout->addWidget(Panel1);
+    Panel1 = fillWithPanel(this);
     auto *inner = new QVBoxLayout(Panel1);
     inner->setContentsMargins(1, 1, 1, 1);
     inner->setSpacing(0);

@@ -3,6 +3,7 @@
 #include "framework/dbedit.h"
 #include "framework/dblookupcombo.h"
 #include "framework/dbnavigator.h"
+#include "framework/formparts.h"
 #include "framework/messages.h"
 #include "map/uHarita.h"
 
@@ -10,7 +11,6 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QVBoxLayout>
 
 TfBilgigir *fBilgigir = nullptr;
 
@@ -37,15 +37,6 @@ private:
     TfBilgigir *m_owner;
 };
 
-QLabel *label(const char *name, QWidget *parent, const QString &text, QPoint at)
-{
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(QLatin1String(name));
-    l->move(at);
-    l->adjustSize();
-    return l;
-}
-
 DBEdit *edit(const char *name, QWidget *parent, const QString &field, QRect geometry)
 {
     auto *e = new DBEdit(*fHarita->qHarita, field, parent);
@@ -65,20 +56,14 @@ TfBilgigir::TfBilgigir() : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint)
     f.setPointSize(8);
     setFont(f);
 
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    layout->addWidget(Panel1);
+    Panel1 = fillWithPanel(this);
 
-    Label1 = label("Label1", Panel1, QStringLiteral("Px, Py :   "), {8, 8});
+    Label1 = makeLabel("Label1", Panel1, QStringLiteral("Px, Py :   "), {8, 8});
     DBEdit1 = edit("DBEdit1", Panel1, QStringLiteral("px"), {60, 8, 61, 21});
     DBEdit2 = edit("DBEdit2", Panel1, QStringLiteral("py"), {120, 8, 61, 21});
-    Label3 = label("Label3", Panel1, QStringLiteral("Pafta No : "), {8, 36});
-    Label3->setFixedWidth(51);
+    Label3 = makeLabel("Label3", Panel1, QStringLiteral("Pafta No : "), {8, 36}, 51);
     DBEdit3 = edit("DBEdit3", Panel1, QStringLiteral("pafta"), {60, 32, 121, 21});
-    Label2 = label("Label2", Panel1, QStringLiteral("Tip :"), {8, 60});
+    Label2 = makeLabel("Label2", Panel1, QStringLiteral("Tip :"), {8, 60});
     JvDBLookupCombo1 = new DBLookupCombo(*fHarita->qTip, QStringLiteral("ad"), fHarita->qHarita,
                                          QStringLiteral("tip"), Panel1);
     JvDBLookupCombo1->setObjectName(QStringLiteral("JvDBLookupCombo1"));
