@@ -3,22 +3,22 @@
 // reading every row. Prints both times and their ratio; the goal is at most 1.5.
 // The same condition counted alone shows the cost of the LIKE itself, which the
 // reading of the rows hides in the first figure.
+#include "benchsupport.h"
 #include "data/connection.h"
 #include "data/schema.h"
 #include "framework/errors.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
+#include <functional>
+#include <limits>
 
 namespace {
 
@@ -61,36 +61,6 @@ void fill(const QString &file)
     db.close();
 }
 
-qint64 shellRun(const QString &file, const QString &statement)
-{
-    QElapsedTimer timer;
-    timer.start();
-    QProcess shell;
-    shell.setStandardOutputFile(QProcess::nullDevice());
-    shell.start("sqlite3", {file, statement});
-    if (!shell.waitForFinished(600000) || shell.exitCode() != 0)
-        throw Error("sqlite3 failed: " + QString::fromUtf8(shell.readAllStandardError()));
-    return timer.elapsed();
-}
-
-qint64 zemiraRun(Connection &connection, const QString &statement, int &rows)
-{
-    QElapsedTimer timer;
-    timer.start();
-    QSqlQuery q(connection.database());
-    q.setForwardOnly(true);
-    if (!q.exec(statement))
-        throw Error(q.lastError().text());
-    const int columns = q.record().count();
-    rows = 0;
-    while (q.next()) {
-        for (int c = 0; c < columns; ++c)
-            q.value(c);
-        ++rows;
-    }
-    return timer.elapsed();
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -107,12 +77,14 @@ int main(int argc, char *argv[])
         qint64 best[4];
         std::fill(best, best + 4, std::numeric_limits<qint64>::max());
         int rows = 0;
-        int counted = 0;
+        const auto keepBest = [](qint64 &slot, const std::function<void()> &work) {
+            slot = std::min(slot, qint64(timedMs(work)));
+        };
         for (int round = 0; round < kRounds; ++round) {
-            best[0] = std::min(best[0], shellRun(file, kStatement));
-            best[1] = std::min(best[1], zemiraRun(connection, kStatement, rows));
-            best[2] = std::min(best[2], shellRun(file, kCount));
-            best[3] = std::min(best[3], zemiraRun(connection, kCount, counted));
+            keepBest(best[0], [&] { runBaseline("sqlite3", {file, kStatement}); });
+            keepBest(best[1], [&] { rows = readAllRows(connection, kStatement); });
+            keepBest(best[2], [&] { runBaseline("sqlite3", {file, kCount}); });
+            keepBest(best[3], [&] { readAllRows(connection, kCount); });
         }
         const auto ratio = [](qint64 a, qint64 b) { return QString::number(double(a) / double(b), 'f', 2); };
         out << "bench_like: " << kPlaces << " places, " << rows << " found\n"

@@ -3,6 +3,7 @@
 // the same statement on the same file, in the same run. Prints medians, the ratio (goal
 // <= 2) and the snapshot's bytes per row; QtSql's forward-only QSqlQuery reading every
 // value, and a walk over all rows as the marking pass does it, are shown for comparison.
+#include "benchsupport.h"
 #include "data/connection.h"
 #include "data/schema.h"
 #include "demo_names.h"
@@ -11,13 +12,10 @@
 #include "framework/errors.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -84,41 +82,6 @@ void fill(const QString &file)
     db.close();
 }
 
-qint64 timed(const std::function<void()> &work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return timer.elapsed();
-}
-
-void shellRun(const QString &file)
-{
-    QProcess shell;
-    shell.setStandardOutputFile(QProcess::nullDevice());
-    shell.start(QStringLiteral("sqlite3"), {file, kStatement});
-    if (!shell.waitForFinished(600000) || shell.exitCode() != 0)
-        throw Error("sqlite3 failed: " + QString::fromUtf8(shell.readAllStandardError()));
-}
-
-void qtSqlRun(Connection &connection)
-{
-    QSqlQuery q(connection.database());
-    q.setForwardOnly(true);
-    if (!q.exec(kStatement))
-        throw Error(q.lastError().text());
-    const int columns = q.record().count();
-    while (q.next())
-        for (int c = 0; c < columns; ++c)
-            q.value(c);
-}
-
-qint64 median(std::vector<qint64> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -135,15 +98,16 @@ int main(int argc, char *argv[])
         Dataset places(QStringLiteral("qHarita"), connection);
         places.setSql(kStatement);
 
-        shellRun(file); // brings the file into the page cache for every contender alike
-        std::vector<qint64> shell, dataset, qtSql, walk;
+        const auto shellRun = [&] { runBaseline(QStringLiteral("sqlite3"), {file, kStatement}); };
+        shellRun(); // brings the file into the page cache for every contender alike
+        std::vector<double> shell, dataset, qtSql, walk;
         for (int round = 0; round < kRounds; ++round) {
-            shell.push_back(timed([&] { shellRun(file); }));
+            shell.push_back(timedMs(shellRun));
             places.close();
-            dataset.push_back(timed([&] { places.open(); }));
+            dataset.push_back(timedMs([&] { places.open(); }));
             if (round < 3)
-                qtSql.push_back(timed([&] { qtSqlRun(connection); }));
-            walk.push_back(timed([&] {
+                qtSql.push_back(timedMs([&] { readAllRows(connection, kStatement); }));
+            walk.push_back(timedMs([&] {
                 int onSheet = 0;
                 for (places.first(); !places.eof(); places.next())
                     onSheet += places.asString(QStringLiteral("pafta")) == QLatin1String("7");
@@ -151,14 +115,15 @@ int main(int argc, char *argv[])
                     throw Error(QStringLiteral("no place on sheet 7"));
             }));
         }
-        const auto ratio = [](qint64 a, qint64 b) { return QString::number(double(a) / double(b), 'f', 2); };
-        const qint64 base = median(shell);
+        const auto ratio = [](double a, double b) { return QString::number(a / b, 'f', 2); };
+        const auto ms = [](double v) { return QString::number(qRound64(v)); };
+        const double base = median(shell);
         out << "bench_open_harita: " << places.recordCount() << " places, medians of " << kRounds << " runs\n"
-            << "  sqlite3 shell:        " << base << " ms (baseline)\n"
-            << "  Dataset::open:        " << median(dataset) << " ms, ratio " << ratio(median(dataset), base)
+            << "  sqlite3 shell:        " << ms(base) << " ms (baseline)\n"
+            << "  Dataset::open:        " << ms(median(dataset)) << " ms, ratio " << ratio(median(dataset), base)
             << " (goal <= 2)\n"
-            << "  QSqlQuery, for scale: " << median(qtSql) << " ms, ratio " << ratio(median(qtSql), base) << "\n"
-            << "  walk all rows (first/next, asString pafta): " << median(walk) << " ms, ratio "
+            << "  QSqlQuery, for scale: " << ms(median(qtSql)) << " ms, ratio " << ratio(median(qtSql), base) << "\n"
+            << "  walk all rows (first/next, asString pafta): " << ms(median(walk)) << " ms, ratio "
             << ratio(median(walk), base) << "\n"
             << "  snapshot: " << places.snapshotBytes() / std::size_t(places.recordCount()) << " bytes per row\n";
     } catch (const Error &e) {

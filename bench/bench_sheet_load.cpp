@@ -3,6 +3,7 @@
 // second load on, loadPicture reuses the released picture's memory, as a sheet switch does; the
 // first load, into fresh memory, is printed on its own.
 
+#include "benchsupport.h"
 #include "framework/picture.h"
 
 #include <QElapsedTimer>
@@ -12,7 +13,6 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
-#include <QProcess>
 #include <QRadialGradient>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -86,12 +86,6 @@ QImage drawMapLikeSheet()
     return sheet;
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -122,12 +116,7 @@ int main(int argc, char **argv)
             return 1;
         }
 
-        timer.start();
-        if (QProcess::execute(QStringLiteral("djpeg"), {QStringLiteral("-outfile"), QStringLiteral("/dev/null"), file}) != 0) {
-            std::fprintf(stderr, "djpeg failed (Debian package libjpeg-turbo-progs)\n");
-            return 1;
-        }
-        djpeg.push_back(timer.nsecsElapsed() / 1e9);
+        djpeg.push_back(timedMs([&] { runBaseline(QStringLiteral("djpeg"), {QStringLiteral("-outfile"), QStringLiteral("/dev/null"), file}); }) / 1e3);
     }
 
     const double oursMedian = median(ours);

@@ -6,6 +6,7 @@
 //   marking pass (OkuVeIsaretle)      vs the 16 ms of one frame               (target < 1x)
 //   search, Enter to grid filled      vs the sqlite3 shell, same statement    (target <= 1.5x)
 #include "app/startup.h"
+#include "benchsupport.h"
 #include "app/uGenel.h"
 #include "demo_region.h"
 #include "framework/dataset.h"
@@ -18,40 +19,15 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPainter>
-#include <QProcess>
 #include <QSlider>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <vector>
 
 namespace {
-
-double medianMs(int runs, const std::function<void()> &work)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        work();
-        times.push_back(t.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-void runQuietly(const QString &program, const QStringList &args)
-{
-    QProcess p;
-    p.setStandardOutputFile(QProcess::nullDevice());
-    p.start(program, args);
-    p.waitForFinished(-1);
-}
 
 void report(const char *what, double ms, const char *baseline, double baseMs)
 {
@@ -82,7 +58,7 @@ int main(int argc, char **argv)
     QApplication::processEvents();
 
     const QString sheetFile = region.dir + uGenel::Sheets[1].ad;
-    const double djpeg = medianMs(5, [&] { runQuietly("djpeg", {"-outfile", "/dev/null", sheetFile}); });
+    const double djpeg = medianMs(5, [&] { runBaseline("djpeg", {"-outfile", "/dev/null", sheetFile}); });
     int next = 1;
     const double select = medianMs(5, [&] {
         fHarita->SelectSheet(next);
@@ -121,7 +97,7 @@ int main(int argc, char **argv)
     fHarita->Button4Click();
 
     const QString statement = statements::search("*", "*", "kara");
-    const double shell = medianMs(5, [&] { runQuietly("sqlite3", {region.dir + region.databaseFile, statement}); });
+    const double shell = medianMs(5, [&] { runBaseline("sqlite3", {region.dir + region.databaseFile, statement}); });
     // The sheet load that follows the first hit is not counted.
     QObject::disconnect(fHarita->qAra, &Dataset::dataChanged, fHarita, nullptr);
     fHarita->edAra->setText("kara");

@@ -1,0 +1,58 @@
+#include "benchsupport.h"
+#include "data/connection.h"
+#include "framework/errors.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <algorithm>
+
+void runBaseline(const QString &program, const QStringList &args)
+{
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(program, args);
+    if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        throw Error(program + QStringLiteral(" failed: ") + QString::fromUtf8(process.readAllStandardError()));
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double timedMs(const std::function<void()> &work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return timer.nsecsElapsed() / 1e6;
+}
+
+double medianMs(int runs, const std::function<void()> &work)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i)
+        times.push_back(timedMs(work));
+    return median(times);
+}
+
+int readAllRows(Connection &connection, const QString &statement)
+{
+    QSqlQuery q(connection.database());
+    q.setForwardOnly(true);
+    if (!q.exec(statement))
+        throw Error(q.lastError().text());
+    const int columns = q.record().count();
+    int rows = 0;
+    while (q.next()) {
+        for (int c = 0; c < columns; ++c)
+            q.value(c);
+        ++rows;
+    }
+    return rows;
+}
