@@ -83,7 +83,7 @@ void Connection::open(const QString &target)
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000"));
     }
     if (!db.open())
-        throw Error(db.lastError().text());
+        throw Error(withoutPassword(db.lastError().text(), target));
     try {
         if (m_postgres)
             preparePostgresSession(db);

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QMap>
 #include <QRegularExpression>
+#include <QUrl>
 #include <QVariant>
 
 #include <libpq-fe.h>
@@ -39,6 +40,18 @@ QList<Shown> passwordMask(const QString &target)
     if (colon >= 0 && colon < at)
         std::fill(mask.begin() + colon, mask.begin() + at, Shown::Dropped);
     return mask;
+}
+
+// The user part's password as written, percent-decoded; empty when it may stand in the query.
+QString writtenPassword(const QString &target, const QList<Shown> &mask)
+{
+    QString written;
+    for (qsizetype i = 0; i < target.size(); ++i)
+        if (mask[i] == Shown::Dropped)
+            written += target[i];
+    if (written.contains('?'))
+        return {};
+    return QUrl::fromPercentEncoding(written.mid(1).toUtf8());
 }
 
 QString foldFunctionBody()
@@ -129,6 +142,12 @@ void configurePostgres(QSqlDatabase &db, const QString &uri)
             given.insert(QString::fromUtf8(o->keyword), QString::fromUtf8(o->val));
     if (given.value("dbname").isEmpty() && !given.contains("service"))
         throw invalid(QStringLiteral("veritabanı adı yok"));
+    // An unencoded '/' or '@' in a password makes libpq read it as a host or port, which
+    // its messages would then show.
+    const QString written = writtenPassword(uri, passwordMask(uri));
+    if (!written.isEmpty() && written != given.value("password"))
+        throw invalid(QStringLiteral("parola okunamadı: içindeki @, / ve % karakterleri %40, %2F ve %25 "
+                                     "olarak yazılmalı"));
     // Only what the URI names is set, so a service file or libpq's defaults supply the rest.
     db.setHostName(given.take("host"));
     db.setUserName(given.take("user"));
