@@ -3,12 +3,12 @@
 #include "turkishfold.h"
 #include "framework/errors.h"
 
+#include <QMap>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
-#include <QMap>
-#include <QRegularExpression>
 #include <QUrl>
 #include <QVariant>
 

@@ -13,7 +13,7 @@ bool isEmptyCondition(const QString &trimmed)
 
 // Both back-ends must answer alike: a NUL would cut the statement short on either,
 // and SQLite refuses a LIKE pattern over 50,000 bytes (at most three per character).
-const QString &checked(const QString &text)
+QString checked(const QString &text)
 {
     if (text.contains(QChar(0)))
         throw Error(QStringLiteral("Metin NUL karakteri (kodu 0) içeremez; sorgu gönderilmedi."));
