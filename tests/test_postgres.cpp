@@ -10,10 +10,10 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QScopeGuard>
-#include <QSqlDriver>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -92,6 +92,9 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
+        // The settings of whoever runs the tests stay out; rows below set their own.
+        for (const char *name : {"PGOPTIONS", "PGPASSWORD", "PGPASSFILE", "PGSERVICE", "PGSERVICEFILE"})
+            qunsetenv(name);
         const QString file = m_dir.filePath("yerler.sqlite");
         QString error = m_pg.create(QStringLiteral("postgres"));
         QVERIFY2(error.isEmpty(), qPrintable(error));
@@ -112,6 +115,18 @@ private slots:
         QSqlDatabase::removeDatabase("fill-server");
         m_file.open(file);
         m_server.open(m_pg.uri());
+
+        // A service and a password file for the scratch database.
+        const QUrl server(m_pg.uri());
+        QFile service(m_dir.filePath("pg_service.conf"));
+        QVERIFY(service.open(QIODevice::WriteOnly));
+        service.write(QStringLiteral("[zemira_test]\nhost=%1\nport=%2\nuser=%3\ndbname=%4\n")
+                          .arg(server.host()).arg(server.port()).arg(server.userName(), m_pg.name()).toUtf8());
+        QFile passwords(m_dir.filePath("pgpass"));
+        QVERIFY(passwords.open(QIODevice::WriteOnly));
+        passwords.write(QStringLiteral("%1:%2:%3:%4:dosyadaki\n")
+                            .arg(server.host()).arg(server.port()).arg(m_pg.name(), server.userName()).toUtf8());
+        QVERIFY(passwords.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
         QVERIFY(m_server.isPostgres());
     }
 
@@ -312,19 +327,6 @@ private slots:
         QFETCH(QStringList, environment);
         QFETCH(QString, sql);
         QFETCH(QString, value);
-        const QUrl server(m_pg.uri());
-        QFile service(m_dir.filePath("pg_service.conf"));
-        QVERIFY(service.open(QIODevice::WriteOnly));
-        service.write(QStringLiteral("[zemira_test]\nhost=%1\nport=%2\nuser=%3\ndbname=%4\n")
-                          .arg(server.host()).arg(server.port()).arg(server.userName(), m_pg.name()).toUtf8());
-        service.close();
-        QFile passwords(m_dir.filePath("pgpass"));
-        QVERIFY(passwords.open(QIODevice::WriteOnly));
-        passwords.write(QStringLiteral("%1:%2:%3:%4:dosyadaki\n")
-                            .arg(server.host()).arg(server.port()).arg(m_pg.name(), server.userName()).toUtf8());
-        passwords.close();
-        QVERIFY(passwords.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
-
         QList<QByteArray> names;
         for (const QString &setting : environment) {
             names << setting.section('=', 0, 0).toUtf8();
