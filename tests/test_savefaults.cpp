@@ -310,6 +310,27 @@ private slots:
         QCOMPARE(rows, k + 1);
     }
 
+    // WAL breaks on network file systems: a file left in WAL mode by another program
+    // is saved with a rollback journal, and stays so.
+    void walFileIsSavedWithARollbackJournal()
+    {
+        QTemporaryDir dir;
+        const QString file = newPlacesFile(dir.path());
+        withDatabase(file, [](QSqlDatabase &db) { exec(db, "pragma journal_mode = wal"); });
+        Saver saver({file, "--loop", "1", "2", "--kill-at", "journal:2"});
+        QVERIFY(saver.finish());
+        QVERIFY(saver.killed()); // a rollback journal was being deleted
+        QString mode;
+        withDatabase(file, [&](QSqlDatabase &db) {
+            QSqlQuery q(db);
+            q.exec("pragma journal_mode");
+            q.next();
+            mode = q.value(0).toString();
+        });
+        QCOMPARE(mode, QString("delete"));
+        QCOMPARE(check(file, saver.saved), QString());
+    }
+
     // Rounds of a saving loop killed after a random delay; the seed is printed.
     void killAtRandomMoments_data()
     {
