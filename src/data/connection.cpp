@@ -36,8 +36,9 @@ void installLike(QSqlDatabase &db)
 }
 
 // A saved place must survive a crash and a power cut, and the file may sit on a file
-// server: a rollback journal synced at each commit, never WAL (a file keeps WAL mode once
-// any program set it, and WAL does not work on network file systems).
+// server: a rollback journal, never WAL (a file keeps WAL mode once any program set it, and
+// WAL does not work on network file systems). Deleting the journal is the commit: "extra"
+// syncs the folder after it, which "full", the default, does not.
 void requireRollbackJournal(QSqlDatabase &db)
 {
     QSqlQuery q(db);
@@ -46,7 +47,7 @@ void requireRollbackJournal(QSqlDatabase &db)
     if (q.value(0).toString() != QLatin1String("delete"))
         throw Error(QStringLiteral("SQLite veritabanı WAL kipinden çıkarılamadı; onu açık tutan "
                                    "programları kapatıp yeniden deneyin."));
-    if (!q.exec(QStringLiteral("pragma synchronous = full")))
+    if (!q.exec(QStringLiteral("pragma synchronous = extra")))
         throw Error(q.lastError().text());
 }
 
