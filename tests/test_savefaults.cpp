@@ -367,6 +367,7 @@ private slots:
             // Besides what was reported, at most the save in flight of each round.
             QVERIFY2(rows <= saved.size() + round + 1, qPrintable(QString::number(rows)));
         }
+        qInfo("%d kills, %d saves reported", rounds, int(saved.size()));
         QCOMPARE(killedMidLoop, rounds);
         QVERIFY(saved.size() > rounds); // the kills did come between saves
     }
