@@ -5,9 +5,9 @@
 #include "data/postgres.h"
 #include "data/schema.h"
 #include "framework/dataset.h"
+#include "framework/dbedit.h"
 #include "map/uHarita.h"
 #include "places/uBilgigir.h"
-#include "framework/dbedit.h"
 #include "pgtestsupport.h"
 #include "savefaults.h"
 #include "testsupport.h"
@@ -27,7 +27,6 @@
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -84,7 +83,6 @@ public:
         return done;
     }
     bool killed() const { return m_process.exitStatus() == QProcess::CrashExit; }
-    qint64 pid() const { return m_process.processId(); }
     Saved saved;
     QString lastLine;
 
@@ -161,7 +159,7 @@ QString check(const QString &target, const Saved &saved, int *rows = nullptr)
             for (int c = 1; c < q.record().count(); ++c)
                 values << q.value(c);
             const int place = values[0].toInt();
-            if (QVariantList(values) != savedPlace(place) && problem.isEmpty())
+            if (values != savedPlace(place) && problem.isEmpty())
                 problem = QStringLiteral("row %1 is not whole: %2").arg(q.value(0).toInt()).arg(values[4].toString().left(20));
             placeOfId.insert(q.value(0).toInt(), place);
         }
