@@ -473,24 +473,45 @@ private slots:
 
     // In the entry window: the name typed for a place that cannot be saved stays in its
     // edit box, and Enter saves it once the database can be written again.
+    void entryWindowKeepsTheNameOfAFailedSave_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("folder and file made read-only") << "folder" << "Veritabanı dosyasına yazılamadı";
+        QTest::newRow("disk full") << "full" << "Diskte yer kalmadı";
+    }
     void entryWindowKeepsTheNameOfAFailedSave()
     {
+        QFETCH(QString, fault);
+        QFETCH(QString, says);
         if (!isRoot())
-            QSKIP("read-only files are made as root");
+            QSKIP("a full disk and read-only files are made as root");
         TempRegion r;
+        const QString file = r.dir() + "harita.sqlite";
+        std::unique_ptr<SmallDisk> disk;
+        if (fault == "full") { // the database moves to the small disk, the folder keeps a link to it
+            disk = std::make_unique<SmallDisk>();
+            const QString moved = disk->path() + "/harita.sqlite";
+            QVERIFY(QFile::copy(file, moved) && QFile::remove(file) && QFile::link(moved, file));
+        }
         RunningZemira z(r.dir());
         fHarita->show();
         DialogAnswerer answerer;
         QTest::mouseClick(fHarita->Button4, Qt::LeftButton);
         clickAt(fHarita->Image2, QPoint(50, 60));
         QTest::keyClicks(fBilgigir->DBEdit4, "Yenice");
-        const QString file = r.dir() + "harita.sqlite";
         {
-            ReadOnly readOnly({file, r.dir()});
+            std::unique_ptr<ReadOnly> readOnly;
+            if (disk)
+                disk->fill();
+            else
+                readOnly = std::make_unique<ReadOnly>(QStringList{file, r.dir()});
             QTest::keyClick(fBilgigir->DBEdit4, Qt::Key_Return);
+            if (disk)
+                disk->free();
         }
         QCOMPARE(answerer.texts.size(), 1);
-        QVERIFY2(answerer.texts[0].startsWith("Veritabanı dosyasına yazılamadı"), qPrintable(answerer.texts[0]));
+        QVERIFY2(answerer.texts[0].startsWith(says), qPrintable(answerer.texts[0]));
         QCOMPARE(fHarita->qHarita->state(), Dataset::State::Insert);
         QCOMPARE(fBilgigir->DBEdit4->text(), QString("Yenice"));
         QTest::keyClick(fBilgigir->DBEdit4, Qt::Key_Return);
