@@ -172,6 +172,25 @@ QString check(const QString &target, const Saved &saved, int *rows = nullptr)
     return problem;
 }
 
+// The file as a reader would find it without its journal: "ok, N rows" or "damaged".
+QString ignoringTheJournal(const QString &file)
+{
+    QString found;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "raw");
+        db.setConnectOptions("QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY");
+        db.setDatabaseName("file:" + file + "?immutable=1");
+        QSqlQuery q(db);
+        if (db.open() && q.exec("pragma integrity_check") && q.next() && q.value(0).toString() == "ok"
+            && q.exec("select count(*) from harita") && q.next())
+            found = QStringLiteral("ok, %1 rows").arg(q.value(0).toInt());
+        else
+            found = "damaged";
+    }
+    QSqlDatabase::removeDatabase("raw");
+    return found;
+}
+
 bool isRoot()
 {
     return geteuid() == 0;
@@ -281,15 +300,17 @@ private slots:
     {
         QTest::addColumn<QString>("point");
         QTest::addColumn<int>("k");
-        QTest::newRow("first save, before the commit") << "commit" << 1;
-        QTest::newRow("before the commit") << "commit" << 4;
-        QTest::newRow("database file half written") << "write" << 4;
-        QTest::newRow("written, journal not yet deleted") << "journal" << 4;
+        QTest::addColumn<QString>("withoutJournal"); // what the journal has to undo
+        QTest::newRow("first save, before the commit") << "commit" << 1 << "ok, 0 rows";
+        QTest::newRow("before the commit") << "commit" << 4 << "ok, 3 rows";
+        QTest::newRow("database file half written") << "write" << 4 << "damaged";
+        QTest::newRow("written, journal not yet deleted") << "journal" << 4 << "ok, 4 rows";
     }
     void killInsideACommit()
     {
         QFETCH(QString, point);
         QFETCH(int, k);
+        QFETCH(QString, withoutJournal);
         QTemporaryDir dir;
         const QString file = newPlacesFile(dir.path());
         Saver saver({file, "--loop", "1", "10", "--kill-at", point + ':' + QString::number(k)});
@@ -297,6 +318,7 @@ private slots:
         QVERIFY2(saver.killed(), "the saver was not killed where it should have been");
         QCOMPARE(saver.saved.size(), k - 1);
         QVERIFY(QFile::exists(file + "-journal")); // killed inside the write
+        QCOMPARE(ignoringTheJournal(file), withoutJournal);
 
         int rows = 0;
         const QString problem = check(file, saver.saved, &rows);
