@@ -20,7 +20,6 @@
 #include <QStringList>
 
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -54,7 +53,7 @@ bool killingNow(KillPoint point)
 // A VFS over the default one that only watches writes to the database file and
 // deletions of journals; everything else is the real file system.
 sqlite3_vfs *realVfs = nullptr;
-sqlite3_vfs killVfs;
+sqlite3_vfs watchingVfs;
 sqlite3_io_methods dbMethods;
 const sqlite3_io_methods *realDbMethods = nullptr;
 
@@ -91,14 +90,14 @@ int deleteFile(sqlite3_vfs *, const char *name, int syncDir)
     return realVfs->xDelete(realVfs, name, syncDir);
 }
 
-void installKillVfs()
+void installWatchingVfs()
 {
     realVfs = sqlite3_vfs_find(nullptr);
-    killVfs = *realVfs;
-    killVfs.zName = "savefaults-kill";
-    killVfs.xOpen = openFile;
-    killVfs.xDelete = deleteFile;
-    sqlite3_vfs_register(&killVfs, 1);
+    watchingVfs = *realVfs;
+    watchingVfs.zName = "savefaults-watching";
+    watchingVfs.xOpen = openFile;
+    watchingVfs.xDelete = deleteFile;
+    sqlite3_vfs_register(&watchingVfs, 1);
 }
 
 void say(const QString &line)
@@ -158,7 +157,7 @@ int main(int argc, char **argv)
             return 2;
         }
     }
-    installKillVfs();
+    installWatchingVfs();
 
     Connection connection;
     Dataset q(QStringLiteral("qHarita"), connection);
