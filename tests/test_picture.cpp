@@ -244,7 +244,7 @@ private slots:
         QTest::newRow("bmp 24-bit") << "rgb24.bmp" << Outcome::Partial << QPoint(40, 5);
         QTest::newRow("pcx") << "pil184.pcx" << Outcome::Partial << QPoint(2, 125);
         QTest::newRow("gif") << "hopper.gif" << Outcome::Partial << QPoint(-1, -1);
-        QTest::newRow("icon") << "hopper_256x256.ico" << Outcome::Failure << QPoint(-1, -1);
+        QTest::newRow("icon") << "hopper_256x256.ico" << Outcome::Partial << QPoint(128, 2);
         QTest::newRow("wmf") << "ant.wmf" << Outcome::Failure << QPoint(-1, -1);
         QTest::newRow("emf") << "test-001.emf" << Outcome::Failure << QPoint(-1, -1);
     }
