@@ -451,6 +451,19 @@ private slots:
         QVERIFY2(difference.isEmpty(), qPrintable(difference));
     }
 
+    // A progressive file keeps every coefficient in memory: a claim the file's size allows, but
+    // whose coefficients would pass libjpeg's memory limit, is refused before they are allocated.
+    void jpegMemoryLimit()
+    {
+        QByteArray data = jpegClaiming(20000, 19000, true);
+        QByteArray padding = QByteArray::fromHex("ffefffff") + QByteArray(65533, '\0'); // an application segment
+        data.insert(2, padding.repeated(6));
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, QStringLiteral("p.jpg"), data);
+        QCOMPARE(loadError(path),
+                 QStringLiteral("Resim dosyası okunamadı: %1 (resmi çözmek için gereken bellek 1024 MB sınırını aşıyor)").arg(path));
+    }
+
     void pcxLayouts_data()
     {
         QTest::addColumn<int>("bits");
