@@ -15,7 +15,7 @@ namespace {
 constexpr int FileHeaderSize = 14;
 constexpr int CoreHeaderSize = 12; // OS/2 1.x: 16-bit sizes, 3-byte colours
 
-enum Compression : quint32 { Rgb = 0, Rle8 = 1, Rle4 = 2, BitFields = 3, Os2Rle24 = 4, AlphaBitFields = 6 };
+enum Compression : quint32 { Rgb = 0, Rle8 = 1, Rle4 = 2, BitFields = 3, AlphaBitFields = 6 };
 
 // Most pixels a byte of the file can give: 8 one-bit pixels uncompressed, or a run of 255
 // pixels in two bytes of run-length data.
@@ -84,11 +84,11 @@ Dib readHeader(const PictureFile &file, qsizetype at, qsizetype pixels)
     dib.topDown = height < 0;
     dib.height = qAbs(height);
 
-    if (os2 && (dib.compression == BitFields || dib.compression == Os2Rle24)) // Huffman 1D, RLE24
+    // Not read: JPEG or PNG inside (4, 5), CMYK (11 to 13), OS/2's Huffman 1D (3) and RLE24 (4).
+    const bool known = dib.compression <= BitFields || dib.compression == AlphaBitFields;
+    if (!known || (os2 && dib.compression == BitFields))
         failUnsupported(file);
     const bool masked = dib.compression == BitFields || dib.compression == AlphaBitFields;
-    if (dib.compression > AlphaBitFields || dib.compression == 4 || dib.compression == 5) // JPEG, PNG inside
-        failUnsupported(file);
     const bool bitsFit = (dib.compression == Rgb && (dib.bits == 1 || dib.bits == 2 || dib.bits == 4 || dib.bits == 8
                                                      || dib.bits == 16 || dib.bits == 24 || dib.bits == 32))
         || (dib.compression == Rle8 && dib.bits == 8) || (dib.compression == Rle4 && dib.bits == 4)
@@ -157,6 +157,10 @@ void decodeRow(const Dib &dib, const uchar *in, QRgb *out)
             const quint32 v = qFromLittleEndian<quint32>(in);
             out[x] = qRgba(red(v), green(v), blue(v), alpha.mask ? alpha(v) : 255);
         }
+        break;
+    case 8:
+        for (qint64 x = 0; x < width; ++x)
+            out[x] = dib.colour(in[x]);
         break;
     default:
         for (qint64 x = 0; x < width; ++x)

@@ -23,7 +23,7 @@ constexpr J_COLOR_SPACE Rgb32Space = QSysInfo::ByteOrder == QSysInfo::LittleEndi
 constexpr int MaxScans = 500;
 
 // The most libjpeg may take, beyond our picture: a progressive file keeps all its coefficients,
-// 2 bytes a sample, so this admits a colour sheet of 170 million pixels, twice that subsampled.
+// 2 bytes a sample, so this admits a colour picture of 180 million pixels, twice that subsampled.
 constexpr long MaxLibraryMemory = 1024L * 1024 * 1024;
 
 // Huffman coding spends at least a bit on each 8 × 8 block of each component; with the
