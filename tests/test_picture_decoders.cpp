@@ -136,11 +136,13 @@ QImage pcxPicture(const QList<QRgb> &colours)
 // 2 RLE4, 3 bit fields, 6 bit fields with alpha) and the masks; with masks for 16 and 32 bits
 // but none given, the usual 5-5-5 and 8-8-8.
 struct BmpLayout {
-    int headerSize = 40;
-    int bits = 24;
-    int compression = 0;
+    BmpLayout(int headerSize = 40, int bits = 24, int compression = 0, QList<quint32> masks = {}, bool topDown = false)
+        : headerSize(headerSize), bits(bits), compression(compression), masks(std::move(masks)), topDown(topDown) {}
+    int headerSize;
+    int bits;
+    int compression;
     QList<quint32> masks;
-    bool topDown = false;
+    bool topDown;
 };
 
 // Colours every layout holds exactly: each channel 0 or 255.
