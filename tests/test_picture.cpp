@@ -282,6 +282,7 @@ private slots:
         QTest::newRow("bmp bottom-up") << "pal8.bmp" << Outcome::Partial << QPoint(70, 2);
         QTest::newRow("bmp top-down") << "pal8topdown.bmp" << Outcome::Partial << QPoint(70, 60);
         QTest::newRow("bmp 24-bit") << "rgb24.bmp" << Outcome::Partial << QPoint(40, 5);
+        QTest::newRow("bmp rle4") << "pal4rle.bmp" << Outcome::Partial << QPoint(40, 5);
         QTest::newRow("pcx") << "pil184.pcx" << Outcome::Partial << QPoint(2, 125);
         QTest::newRow("gif") << "hopper.gif" << Outcome::Partial << QPoint(-1, -1);
         QTest::newRow("icon") << "hopper_256x256.ico" << Outcome::Partial << QPoint(128, 2);

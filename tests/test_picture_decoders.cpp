@@ -421,6 +421,43 @@ private slots:
         QVERIFY2(difference.isEmpty(), qPrintable(difference));
     }
 
+    void bmpMalformed_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("reason");
+        const QByteArray pal8 = makeBmp(bmpPicture(BmpLayout{40, 8}), BmpLayout{40, 8});
+        const auto patched = [](QByteArray data, int at, quint32 value, int bytes = 4) {
+            if (bytes == 4)
+                le32(data, at, value);
+            else
+                le16(data, at, int(value));
+            return data;
+        };
+        const QString corrupt = QStringLiteral("dosya bozuk ya da eksik");
+        const QString unsupported = QStringLiteral("bu BMP türü desteklenmiyor");
+        QTest::newRow("pixels past the end") << "b.bmp" << patched(pal8, 10, 1u << 20) << corrupt;
+        QTest::newRow("header of 200 bytes") << "b.bmp" << patched(pal8, 14, 200) << unsupported;
+        QTest::newRow("header past the end") << "b.bmp" << patched(pal8, 14, 124).left(100) << corrupt;
+        QTest::newRow("jpeg inside") << "b.bmp" << patched(pal8, 14 + 16, 4) << unsupported;
+        QTest::newRow("os/2 huffman") << "b.bmp" << makeBmp(bmpPicture(BmpLayout{64, 1, 3}), BmpLayout{64, 1, 3}) << unsupported;
+        QTest::newRow("rle8 of 24 bits") << "b.bmp" << patched(patched(pal8, 14 + 16, 1), 14 + 14, 24, 2) << corrupt;
+        QTest::newRow("two planes") << "b.bmp" << patched(pal8, 14 + 12, 2, 2) << corrupt;
+        QTest::newRow("not a bitmap") << "b.bmp" << QByteArray("BA") + pal8.mid(2) << corrupt;
+        const QByteArray icon = makeIcon(makeBmp(bmpPicture(BmpLayout{40, 8}), BmpLayout{40, 8}, true), 16, 8);
+        QTest::newRow("icon image past the end") << "i.ico" << patched(icon, 6 + 12, quint32(icon.size())) << corrupt;
+        QTest::newRow("icon of another kind") << "i.ico" << patched(icon, 2, 3, 2) << corrupt;
+    }
+    void bmpMalformed()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, data);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, file, data);
+        QCOMPARE(loadError(path), QStringLiteral("Resim dosyası okunamadı: %1 (%2)").arg(path, reason));
+    }
+
     // The directory entry's size and bit count are not the image's: the image data decides.
     void iconEntries_data()
     {

@@ -119,7 +119,7 @@ Dib readHeader(const PictureFile &file, qsizetype at, qsizetype pixels)
         const int entrySize = core ? 3 : 4;
         const quint32 used = field(32);
         qsizetype count = used > 0 && used < (1u << dib.bits) ? qsizetype(used) : qsizetype(1) << dib.bits;
-        const qsizetype room = (pixels > next ? pixels : size) - next; // files may give fewer colours
+        const qsizetype room = qMin(pixels > next ? pixels : size, size) - next; // files may give fewer colours
         count = qMax<qsizetype>(0, qMin<qsizetype>(qMin(count, room / entrySize), 256));
         for (qsizetype i = 0; i < count; ++i) {
             const uchar *c = p + next + i * entrySize;
