@@ -5,7 +5,6 @@
 #include <QtEndian>
 
 #include <climits>
-#include <cstring>
 
 // Qt's readers decode GIF files and the PNG images inside icons. Around them: dimensions
 // checked before Qt allocates, and the damage Qt passes over in silence (a cut-off GIF) found
