@@ -7,8 +7,9 @@
 #include <cstring>
 #include <vector>
 
-// Our own bitmap decoder: Qt's reader refuses 2-bit pixels, alpha bit fields and every info
-// header size but 12, 40, 108 and 124; this one also reads the bitmaps inside icons.
+// Our own bitmap decoder: Qt's reader refuses 2-bit pixels, alpha bit fields, the 52- and
+// 56-byte info headers and OS/2 2.x headers shorter than 64 bytes, and trusts an icon's
+// directory over its image; this one reads bitmap files and the bitmaps inside icons.
 
 namespace {
 
