@@ -110,6 +110,24 @@ private slots:
         }
     }
 
+    // The same picture stored in other layouts decodes to exactly the same pixels.
+    void bitmapLayoutsAlike_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("twin");
+        QTest::newRow("os/2 1.x") << "pal8os2.bmp" << "pal8.bmp";
+        QTest::newRow("os/2 2.x 16-byte header") << "pal8os2v2-16.bmp" << "pal8.bmp";
+        QTest::newRow("top-down") << "pal8topdown.bmp" << "pal8.bmp";
+        QTest::newRow("32-bit bit fields") << "rgb32bf.bmp" << "rgb24.bmp";
+        QTest::newRow("52-byte header") << "rgb32h52.bmp" << "rgb24.bmp";
+    }
+    void bitmapLayoutsAlike()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, twin);
+        QCOMPARE(loadPicture(goodFile(file)), loadPicture(goodFile(twin)));
+    }
+
     void badFiles_data()
     {
         QTest::addColumn<QString>("file");
