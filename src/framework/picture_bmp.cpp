@@ -222,7 +222,7 @@ bool decodeRunLength(const Dib &dib, const uchar *in, const uchar *end, QImage &
                 return false;
             for (int i = 0; i < value; ++i)
                 put(four ? (i % 2 ? in[i / 2] & 15 : in[i / 2] >> 4) : in[i]);
-            in += (bytes + 1) / 2 * 2;
+            in += qMin<qsizetype>((bytes + 1) / 2 * 2, end - in);
         }
     }
     return true;
@@ -248,10 +248,9 @@ void applyIconMask(const Dib &dib, const uchar *mask, const uchar *end, QImage &
     const qint64 stride = (dib.width + 31) / 32 * 4;
     for (qint64 r = 0; r < dib.height; ++r) {
         auto *out = reinterpret_cast<QRgb *>(image.scanLine(displayRow(dib, r)));
-        const uchar *row = mask + r * stride;
-        const bool present = end - row >= stride;
+        const bool present = end - mask >= (r + 1) * stride; // a mask cut off leaves the rest opaque
         for (qint64 x = 0; x < dib.width; ++x)
-            out[x] = present && fieldAt(row, x, 1) ? 0u : out[x] | 0xff000000u;
+            out[x] = present && fieldAt(mask + r * stride, x, 1) ? 0u : out[x] | 0xff000000u;
     }
 }
 
