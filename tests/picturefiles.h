@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -101,19 +102,40 @@ inline QByteArray gifHeader(int width, int height)
     return data;
 }
 
-// A real JPEG whose frame header is then made to claim width x height.
-inline QByteArray jpegClaiming(int width, int height)
+// A real JPEG, baseline or progressive, whose frame header is then made to claim width x height.
+inline QByteArray jpegClaiming(int width, int height, bool progressive = false)
 {
     QImage image(16, 16, QImage::Format_RGB32);
     image.fill(Qt::darkGreen);
     QByteArray data;
     QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "jpg");
-    const qsizetype frame = data.indexOf(QByteArray::fromHex("ffc0"));
+    QImageWriter writer(&buffer, "jpg");
+    writer.setProgressiveScanWrite(progressive);
+    writer.write(image);
+    const qsizetype frame = data.indexOf(QByteArray::fromHex(progressive ? "ffc2" : "ffc0"));
     qToBigEndian<quint16>(quint16(height), data.data() + frame + 5);
     qToBigEndian<quint16>(quint16(width), data.data() + frame + 7);
     return data;
+}
+
+// An icon holding a PNG image whose header claims width x height.
+inline QByteArray pngIconClaiming(int width, int height)
+{
+    QImage image(8, 8, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "png");
+    qToBigEndian<quint32>(quint32(width), png.data() + 16);
+    qToBigEndian<quint32>(quint32(height), png.data() + 20);
+    QByteArray data(6 + 16, '\0');
+    le16(data, 2, 1);
+    le16(data, 4, 1);
+    le32(data, 6 + 8, png.size());
+    le32(data, 6 + 12, data.size());
+    return data + png;
 }
 
 // An icon whose directory entry defers to its bitmap header, which claims width x height.

@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include <array>
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -131,8 +132,204 @@ QImage pcxPicture(const QList<QRgb> &colours)
     return image;
 }
 
+// How a bitmap is stored: info header size, bits per pixel, compression (0 none, 1 RLE8,
+// 2 RLE4, 3 bit fields, 6 bit fields with alpha) and the masks; with masks for 16 and 32 bits
+// but none given, the usual 5-5-5 and 8-8-8.
+struct BmpLayout {
+    BmpLayout(int headerSize = 40, int bits = 24, int compression = 0, QList<quint32> masks = {}, bool topDown = false)
+        : headerSize(headerSize), bits(bits), compression(compression), masks(std::move(masks)), topDown(topDown) {}
+    int headerSize;
+    int bits;
+    int compression;
+    QList<quint32> masks;
+    bool topDown;
+};
+
+// Colours every layout holds exactly: each channel 0 or 255.
+const QList<QRgb> bmpColours = {qRgb(255, 0, 0),   qRgb(0, 255, 0),   qRgb(0, 0, 255),   qRgb(255, 255, 255),
+                                qRgb(0, 0, 0),     qRgb(255, 255, 0), qRgb(0, 255, 255), qRgb(255, 0, 255)};
+
+// A 5 x 3 picture in as many of bmpColours as the layout holds, one pixel see-through where it
+// has an alpha mask.
+QImage bmpPicture(const BmpLayout &layout)
+{
+    const int colours = layout.bits <= 8 ? qMin(8, 1 << layout.bits) : 8;
+    QImage image(5, 3, QImage::Format_ARGB32);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            image.setPixel(x, y, bmpColours[(x + 2 * y) % colours]);
+    if (layout.masks.size() == 4 && layout.masks[3])
+        image.setPixel(1, 1, qRgba(0, 0, 0, 0));
+    return image;
+}
+
+// A channel value 0..255 placed in mask.
+quint32 inMask(int value, quint32 mask)
+{
+    if (!mask)
+        return 0;
+    const int shift = std::countr_zero(mask);
+    const quint64 max = mask >> shift;
+    return quint32((value * max + 127) / 255) << shift;
+}
+
+void appendLe(QByteArray &data, quint32 value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        data += char(value >> (8 * i));
+}
+
+// The rows of picture as layout stores them, bottom row first unless top-down.
+QByteArray bmpPixels(const QImage &picture, const BmpLayout &layout, const QList<quint32> &masks)
+{
+    QByteArray data;
+    const int width = picture.width();
+    for (int i = 0; i < picture.height(); ++i) {
+        const int y = layout.topDown ? i : picture.height() - 1 - i;
+        QList<int> indexes;
+        for (int x = 0; x < width; ++x)
+            indexes << int(bmpColours.indexOf(picture.pixel(x, y) | 0xff000000u));
+        if (layout.compression == 1 || layout.compression == 2) { // first row absolute, the others runs
+            const bool four = layout.compression == 2;
+            if (i == 0) {
+                data += char(0);
+                data += char(width);
+                QByteArray run;
+                for (int x = 0; x < width; ++x) {
+                    if (!four)
+                        run += char(indexes[x]);
+                    else if (x % 2 == 0)
+                        run += char(indexes[x] << 4);
+                    else
+                        run[run.size() - 1] = char(run[run.size() - 1] | indexes[x]);
+                }
+                data += run + QByteArray(run.size() % 2, '\0');
+            } else {
+                for (int x = 0; x < width; ++x) {
+                    data += char(1);
+                    data += char(four ? indexes[x] << 4 | indexes[x] : indexes[x]);
+                }
+            }
+            data += QByteArray::fromHex(i + 1 < picture.height() ? "0000" : "0001");
+            continue;
+        }
+        QByteArray row;
+        for (int x = 0; x < width; ++x) {
+            const QRgb c = picture.pixel(x, y);
+            if (layout.bits == 24) {
+                row += char(qBlue(c));
+                row += char(qGreen(c));
+                row += char(qRed(c));
+            } else if (layout.bits >= 16) {
+                const quint32 alpha = masks.size() == 4 ? inMask(qAlpha(c), masks[3])
+                    : layout.compression == 0       ? 0x7f000000u // unused, whatever it holds
+                                                    : 0;
+                appendLe(row, inMask(qRed(c), masks[0]) | inMask(qGreen(c), masks[1]) | inMask(qBlue(c), masks[2]) | alpha,
+                         layout.bits / 8);
+            } else {
+                const int bit = x * layout.bits;
+                row.resize(bit / 8 + 1);
+                row[bit / 8] = char(row[bit / 8] | indexes[x] << (8 - layout.bits - bit % 8));
+            }
+        }
+        row.resize((width * layout.bits + 31) / 32 * 4);
+        data += row;
+    }
+    return data;
+}
+
+// A bitmap file of picture in layout; an icon's bitmap has no file header, twice the height and
+// a transparency mask (with maskedPixel see-through).
+QByteArray makeBmp(const QImage &picture, const BmpLayout &layout, bool icon = false, QPoint maskedPixel = {-1, -1})
+{
+    QList<quint32> masks = layout.masks;
+    if (masks.isEmpty() && layout.bits == 16)
+        masks = {0x7c00, 0x3e0, 0x1f};
+    if (masks.isEmpty() && layout.bits == 32)
+        masks = {0xff0000, 0xff00, 0xff};
+    const int height = picture.height() * (icon ? 2 : 1);
+    QByteArray header;
+    appendLe(header, quint32(layout.headerSize), 4);
+    if (layout.headerSize == 12) {
+        appendLe(header, quint32(picture.width()), 2);
+        appendLe(header, quint32(height), 2);
+    } else {
+        appendLe(header, quint32(picture.width()), 4);
+        appendLe(header, quint32(layout.topDown ? -height : height), 4);
+    }
+    appendLe(header, 1, 2);
+    appendLe(header, quint32(layout.bits), 2);
+    const qsizetype fields = header.size();
+    header.resize(layout.headerSize);
+    std::fill(header.begin() + fields, header.end(), '\0');
+    const int colours = layout.bits <= 8 ? 1 << layout.bits : 0;
+    if (layout.headerSize >= 20)
+        le32(header, 16, layout.compression);
+    if (layout.headerSize >= 36)
+        le32(header, 32, colours);
+    const bool masked = layout.compression == 3 || layout.compression == 6;
+    for (int i = 0; masked && i < layout.masks.size(); ++i) {
+        if (layout.headerSize == 40)
+            appendLe(header, layout.masks[i], 4);
+        else if (40 + 4 * i + 4 <= layout.headerSize)
+            le32(header, 40 + 4 * i, layout.masks[i]);
+    }
+    for (int i = 0; i < colours; ++i) {
+        const QRgb c = bmpColours.value(i);
+        header += char(qBlue(c));
+        header += char(qGreen(c));
+        header += char(qRed(c));
+        if (layout.headerSize != 12)
+            header += char(0);
+    }
+    QByteArray pixels = bmpPixels(picture, layout, masks);
+    if (icon) {
+        const int stride = (picture.width() + 31) / 32 * 4;
+        for (int i = 0; i < picture.height(); ++i) {
+            QByteArray row(stride, '\0');
+            if (picture.height() - 1 - i == maskedPixel.y())
+                row[maskedPixel.x() / 8] = char(0x80 >> maskedPixel.x() % 8);
+            pixels += row;
+        }
+        return header + pixels;
+    }
+    QByteArray file("BM");
+    appendLe(file, quint32(14 + header.size() + pixels.size()), 4);
+    appendLe(file, 0, 4);
+    appendLe(file, quint32(14 + header.size()), 4);
+    return file + header + pixels;
+}
+
+// An icon file of one image whose directory entry says size and bits.
+QByteArray makeIcon(const QByteArray &image, int size, int bits)
+{
+    QByteArray data(6 + 16, '\0');
+    le16(data, 2, 1);
+    le16(data, 4, 1);
+    data[6] = char(size);
+    data[7] = char(size);
+    le16(data, 6 + 4, 1);
+    le16(data, 6 + 6, bits);
+    le32(data, 6 + 8, image.size());
+    le32(data, 6 + 12, data.size());
+    return data + image;
+}
+
+QString compareImages(const QImage &actual, const QImage &expected)
+{
+    if (actual.size() != expected.size())
+        return QStringLiteral("size %1 x %2").arg(actual.width()).arg(actual.height());
+    for (int y = 0; y < expected.height(); ++y)
+        for (int x = 0; x < expected.width(); ++x)
+            if (!near(actual.pixel(x, y), expected.pixel(x, y), 0))
+                return QStringLiteral("at %1,%2: %3, expected %4")
+                    .arg(x).arg(y).arg(describe(actual.pixel(x, y)), describe(expected.pixel(x, y)));
+    return {};
+}
+
 } // namespace
 
+Q_DECLARE_METATYPE(BmpLayout)
 Q_DECLARE_METATYPE(std::vector<jpeg_scan_info>)
 
 class TestPictureDecoders : public QObject {
@@ -186,7 +383,124 @@ private slots:
         if (loads)
             QVERIFY(near(loadPicture(path).pixel(2, 8), qRgb(250, 0, 0), 16));
         else
-            QCOMPARE(loadError(path), QStringLiteral("Resim dosyası okunamadı: %1 (dosya bozuk ya da eksik)").arg(path));
+            QCOMPARE(loadError(path), QStringLiteral("Resim dosyası okunamadı: %1 (JPEG dosyasında 500'den fazla tarama var)").arg(path));
+    }
+
+    void bmpLayouts_data()
+    {
+        QTest::addColumn<BmpLayout>("layout");
+        QTest::newRow("os/2 1.x, 1 bit") << BmpLayout{12, 1};
+        QTest::newRow("2 bits") << BmpLayout{40, 2};
+        QTest::newRow("4 bits") << BmpLayout{40, 4};
+        QTest::newRow("os/2 2.x 16-byte header, 8 bits") << BmpLayout{16, 8};
+        QTest::newRow("os/2 2.x 24-byte header, 4 bits") << BmpLayout{24, 4};
+        QTest::newRow("os/2 2.x 64-byte header, 24 bits") << BmpLayout{64, 24};
+        QTest::newRow("rle8") << BmpLayout{40, 8, 1};
+        QTest::newRow("rle4") << BmpLayout{40, 4, 2};
+        QTest::newRow("24 bits, top-down") << BmpLayout{40, 24, 0, {}, true};
+        QTest::newRow("16 bits, 5-5-5") << BmpLayout{40, 16};
+        QTest::newRow("16 bits, 5-6-5 masks after the header") << BmpLayout{40, 16, 3, {0xf800, 0x7e0, 0x1f}};
+        QTest::newRow("16 bits, 4-4-4-4 with alpha") << BmpLayout{40, 16, 6, {0xf00, 0xf0, 0xf, 0xf000}};
+        QTest::newRow("32 bits, top byte unused") << BmpLayout{40, 32};
+        QTest::newRow("32 bits, 52-byte header, blue highest") << BmpLayout{52, 32, 3, {0xff, 0xff00, 0xff0000}};
+        QTest::newRow("32 bits, 56-byte header with alpha") << BmpLayout{56, 32, 3, {0xff0000, 0xff00, 0xff, 0xff000000}};
+        QTest::newRow("32 bits, 10-bit masks, v4 header") << BmpLayout{108, 32, 3, {0x3ff00000, 0xffc00, 0x3ff}};
+        QTest::newRow("32 bits, narrow masks, v5 header, top-down")
+            << BmpLayout{124, 32, 3, {0x7, 0x38, 0x1c0, 0xe00}, true};
+    }
+    void bmpLayouts()
+    {
+        QFETCH(BmpLayout, layout);
+        const QImage expected = bmpPicture(layout);
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, QStringLiteral("b.bmp"), makeBmp(expected, layout));
+        QString warning;
+        const QImage image = loadPicture(path, &warning);
+        QCOMPARE(warning, QString());
+        const QString difference = compareImages(image, expected);
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    }
+
+    void bmpMalformed_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("reason");
+        const QByteArray pal8 = makeBmp(bmpPicture(BmpLayout{40, 8}), BmpLayout{40, 8});
+        const auto patched = [](QByteArray data, int at, quint32 value, int bytes = 4) {
+            if (bytes == 4)
+                le32(data, at, value);
+            else
+                le16(data, at, int(value));
+            return data;
+        };
+        const QString corrupt = QStringLiteral("dosya bozuk ya da eksik");
+        const QString unsupported = QStringLiteral("bu BMP türü desteklenmiyor");
+        QTest::newRow("pixels past the end") << "b.bmp" << patched(pal8, 10, 1u << 20) << corrupt;
+        QTest::newRow("header of 200 bytes") << "b.bmp" << patched(pal8, 14, 200) << unsupported;
+        QTest::newRow("header past the end") << "b.bmp" << patched(pal8, 14, 124).left(100) << corrupt;
+        QTest::newRow("jpeg inside") << "b.bmp" << patched(pal8, 14 + 16, 4) << unsupported;
+        QTest::newRow("os/2 huffman") << "b.bmp" << makeBmp(bmpPicture(BmpLayout{64, 1, 3}), BmpLayout{64, 1, 3}) << unsupported;
+        QTest::newRow("rle8 of 24 bits") << "b.bmp" << patched(patched(pal8, 14 + 16, 1), 14 + 14, 24, 2) << corrupt;
+        QTest::newRow("two planes") << "b.bmp" << patched(pal8, 14 + 12, 2, 2) << corrupt;
+        QTest::newRow("not a bitmap") << "b.bmp" << QByteArray("BA") + pal8.mid(2) << corrupt;
+        const QByteArray icon = makeIcon(makeBmp(bmpPicture(BmpLayout{40, 8}), BmpLayout{40, 8}, true), 16, 8);
+        QTest::newRow("icon image past the end") << "i.ico" << patched(icon, 6 + 12, quint32(icon.size())) << corrupt;
+        QTest::newRow("icon of another kind") << "i.ico" << patched(icon, 2, 3, 2) << corrupt;
+    }
+    void bmpMalformed()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, data);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, file, data);
+        QCOMPARE(loadError(path), QStringLiteral("Resim dosyası okunamadı: %1 (%2)").arg(path, reason));
+    }
+
+    // The directory entry's size and bit count are not the image's: the image data decides.
+    void iconEntries_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QImage>("expected");
+        QImage masked = bmpPicture(BmpLayout{40, 8});
+        const QByteArray dib8 = makeBmp(masked, BmpLayout{40, 8}, true, QPoint(3, 2));
+        masked.setPixel(3, 2, qRgba(0, 0, 0, 0));
+        QTest::newRow("8 bits, entry says 16 x 16, 4 bits") << makeIcon(dib8, 16, 4) << masked;
+        const BmpLayout rgba{40, 32, 0, {0xff0000, 0xff00, 0xff, 0xff000000}};
+        const QImage withAlpha = bmpPicture(rgba);
+        QTest::newRow("32 bits with alpha, entry says 256 x 256, 8 bits")
+            << makeIcon(makeBmp(withAlpha, rgba, true), 0, 8) << withAlpha;
+        QImage picture(7, 5, QImage::Format_ARGB32);
+        picture.fill(qRgba(0, 0, 0, 0));
+        picture.setPixel(2, 3, qRgb(10, 200, 30));
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "png");
+        QTest::newRow("png, entry says 16 x 16") << makeIcon(png, 16, 32) << picture;
+    }
+    void iconEntries()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(QImage, expected);
+        QTemporaryDir dir;
+        const QImage image = loadPicture(writeFile(dir, QStringLiteral("i.ico"), data));
+        const QString difference = compareImages(image, expected);
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    }
+
+    // A progressive file keeps every coefficient in memory: a claim the file's size allows, but
+    // whose coefficients would pass libjpeg's memory limit, is refused before they are allocated.
+    void jpegMemoryLimit()
+    {
+        QByteArray data = jpegClaiming(20000, 19000, true);
+        QByteArray padding = QByteArray::fromHex("ffefffff") + QByteArray(65533, '\0'); // an application segment
+        data.insert(2, padding.repeated(6));
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, QStringLiteral("p.jpg"), data);
+        QCOMPARE(loadError(path),
+                 QStringLiteral("Resim dosyası okunamadı: %1 (resmi çözmek için gereken bellek 1024 MB sınırını aşıyor)").arg(path));
     }
 
     void pcxLayouts_data()

@@ -39,6 +39,10 @@ QByteArray readPictureFile(const QString &fileName)
     return data;
 }
 
+// However small its file, a picture of up to this many pixels (4 MB) is decoded: a small picture
+// cut short is still shown in part.
+constexpr qint64 PixelsAlwaysAllowed = 1024 * 1024;
+
 // Pictures this large get memory of their own, and the last one released is kept for the next:
 // a sheet switch replaces a sheet by one of the same size, and fresh memory (the kernel
 // clearing it page by page as it is first written) costs a third of decoding a sheet.
@@ -96,6 +100,15 @@ void checkPictureSize(const PictureFile &file, qint64 width, qint64 height)
         failPicture(file.name, QStringLiteral("resim çok büyük: %1 × %2 piksel").arg(width).arg(height));
 }
 
+void checkPictureClaim(const PictureFile &file, qint64 width, qint64 height, double pixelsPerByte)
+{
+    checkPictureSize(file, width, height);
+    const qint64 pixels = width * height;
+    if (pixels > PixelsAlwaysAllowed && double(pixels) > double(file.data.size()) * pixelsPerByte)
+        failPicture(file.name,
+                    QStringLiteral("dosya, %1 × %2 piksellik bir resim için çok küçük").arg(width).arg(height));
+}
+
 QImage allocatePicture(const PictureFile &file, int width, int height, QImage::Format format)
 {
     const qsizetype bytesPerLine = (qsizetype(width) * QImage::toPixelFormat(format).bitsPerPixel() + 31) / 32 * 4;
@@ -144,9 +157,13 @@ QImage loadPicture(const QString &fileName, QString *warning)
         return decodeJpeg(file, warning);
     if (kind == u"pcx")
         return decodePcx(file, warning);
+    if (kind == u"bmp")
+        return decodeBmp(file, warning);
+    if (kind == u"ico")
+        return decodeIcon(file, warning);
     if (kind == u"wmf")
         return decodeWmf(file);
     if (kind == u"emf")
         return decodeEmf(file);
-    return decodeWithQt(file, kind.toLatin1().constData(), warning);
+    return decodeGif(file, warning);
 }

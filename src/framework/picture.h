@@ -3,9 +3,10 @@
 #include <QString>
 
 // Loads a picture file, the decoder chosen by the file name's extension (case-insensitive):
-// bmp, ico, gif (Qt's readers), jpg, jpeg (libjpeg), wmf (libwmf), emf (libemf2svg), pcx (ours).
+// bmp, ico, pcx (ours), gif (Qt's reader), jpg, jpeg (libjpeg), wmf (libwmf), emf (libemf2svg).
 // Any other extension raises "Unknown picture file extension (.%s)". Images whose header
-// claims absurd dimensions are refused before anything is allocated. Throws Error.
+// claims absurd dimensions, or more pixels than the file could hold, are refused before
+// anything is allocated. Throws Error.
 // The result is at the file's own pixel size, in Format_RGB32 or, for pictures with
 // transparency (icons, GIFs with a transparent colour, metafiles), Format_ARGB32_Premultiplied.
 // A damaged file of which only part could be decoded yields that part, the rest white, and a

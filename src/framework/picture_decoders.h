@@ -16,6 +16,10 @@ struct PictureFile {
 // Refuses zero, negative and absurd dimensions; call before allocating anything of that size.
 void checkPictureSize(const PictureFile &file, qint64 width, qint64 height);
 
+// As checkPictureSize, and refuses a claim the file is too small to hold: a picture needs at
+// least width × height / pixelsPerByte bytes at its format's best compression.
+void checkPictureClaim(const PictureFile &file, qint64 width, qint64 height, double pixelsPerByte);
+
 // A checked-size image; raises Error when memory runs out.
 QImage allocatePicture(const PictureFile &file, int width, int height, QImage::Format format);
 
@@ -25,8 +29,18 @@ void reportDamage(const PictureFile &file, QString *warning);
 // Paints count rows from first white, where a damaged file gave no data.
 void whitenRows(QImage &image, int first, int count);
 
-QImage decodeWithQt(const PictureFile &file, const char *format, QString *warning);
+QImage decodeBmp(const PictureFile &file, QString *warning);
+QImage decodeIcon(const PictureFile &file, QString *warning);
+QImage decodeGif(const PictureFile &file, QString *warning);
 QImage decodeJpeg(const PictureFile &file, QString *warning);
 QImage decodePcx(const PictureFile &file, QString *warning);
 QImage decodeWmf(const PictureFile &file);
 QImage decodeEmf(const PictureFile &file);
+
+// The bitmap whose info header starts at dib: an icon's image is twice its height, the picture
+// above a transparency mask; pixels is where a file's pixel data starts, 0 for right after the
+// colours.
+QImage decodeDib(const PictureFile &file, qsizetype dib, qsizetype pixels, bool icon, QString *warning);
+
+// A PNG image within the file, read by Qt once its claimed size has been checked.
+QImage decodePngPart(const PictureFile &file, qsizetype offset);

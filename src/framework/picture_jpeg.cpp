@@ -19,8 +19,16 @@ namespace {
 constexpr J_COLOR_SPACE Rgb32Space = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? JCS_EXT_BGRA : JCS_EXT_ARGB;
 
 // A progressive file of thousands of tiny scans keeps the decoder busy for minutes; real
-// files have about ten.
-constexpr int MaxScans = 1000;
+// files have about ten, and libjpeg-turbo's own fuzzing refuses more than 500.
+constexpr int MaxScans = 500;
+
+// The most libjpeg may take, beyond our picture: a progressive file keeps all its coefficients,
+// 2 bytes a sample, so this admits a colour picture of 180 million pixels, twice that subsampled.
+constexpr long MaxLibraryMemory = 1024L * 1024 * 1024;
+
+// Huffman coding spends at least a bit on each 8 × 8 block of each component; with the
+// sparsest sampling two components allow, a byte covers at most 1024 pixels.
+constexpr double JpegPixelsPerByte = 1024;
 
 constexpr int RowsPerCall = 16;
 
@@ -34,6 +42,7 @@ struct JpegDecoder {
     std::jmp_buf failed{};
     bool damaged = false;
     bool cmyk = false;
+    bool tooManyScans = false;
 
     JpegDecoder()
     {
@@ -67,8 +76,10 @@ void onMessage(j_common_ptr info, int level)
 
 void onProgress(j_common_ptr info)
 {
-    if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > MaxScans)
+    if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > MaxScans) {
+        decoderOf(info)->tooManyScans = true;
         onFatalError(info);
+    }
 }
 
 bool readHeader(JpegDecoder *d, const unsigned char *bytes, unsigned long size)
@@ -76,6 +87,7 @@ bool readHeader(JpegDecoder *d, const unsigned char *bytes, unsigned long size)
     if (setjmp(d->failed))
         return false;
     jpeg_create_decompress(&d->info);
+    d->info.mem->max_memory_to_use = MaxLibraryMemory;
     d->progress.progress_monitor = onProgress;
     d->info.progress = &d->progress;
     jpeg_mem_src(&d->info, bytes, size);
@@ -126,6 +138,17 @@ bool readRows(JpegDecoder *d, unsigned char *bits, qsizetype stride)
     return true;
 }
 
+[[noreturn]] void failJpeg(const PictureFile &file, const JpegDecoder &d)
+{
+    if (d.tooManyScans)
+        failPicture(file.name, QStringLiteral("JPEG dosyasında %1'den fazla tarama var").arg(MaxScans));
+    const int code = d.errors.msg_code;
+    if (code == JERR_NO_BACKING_STORE || code == JERR_OUT_OF_MEMORY)
+        failPicture(file.name, QStringLiteral("resmi çözmek için gereken bellek %1 MB sınırını aşıyor")
+                                   .arg(MaxLibraryMemory / (1024 * 1024)));
+    failCorruptPicture(file);
+}
+
 } // namespace
 
 QImage decodeJpeg(const PictureFile &file, QString *warning)
@@ -134,15 +157,15 @@ QImage decodeJpeg(const PictureFile &file, QString *warning)
     if (!readHeader(&d, reinterpret_cast<const unsigned char *>(file.data.constData()),
                     static_cast<unsigned long>(file.data.size())))
         failCorruptPicture(file);
-    checkPictureSize(file, d.info.image_width, d.info.image_height);
+    checkPictureClaim(file, d.info.image_width, d.info.image_height, JpegPixelsPerByte);
     if (!startDecompress(&d))
-        failCorruptPicture(file);
+        failJpeg(file, d);
 
     QImage image = allocatePicture(file, int(d.info.output_width), int(d.info.output_height), QImage::Format_RGB32);
     if (!readRows(&d, image.bits(), image.bytesPerLine())) {
         const int decoded = int(d.info.output_scanline);
-        if (decoded == 0)
-            failCorruptPicture(file);
+        if (decoded == 0 || d.tooManyScans)
+            failJpeg(file, d);
         whitenRows(image, decoded, image.height() - decoded);
         d.damaged = true;
     }

@@ -14,6 +14,9 @@ constexpr int HeaderSize = 128;
 constexpr int VgaPaletteSize = 1 + 256 * 3; // the marker byte 12, then 256 RGB triples
 constexpr uchar VgaPaletteMarker = 12;
 
+// Most pixels a byte can give: a run of 63 bytes in two, each byte 8 one-bit pixels.
+constexpr double PcxPixelsPerByte = 63.0 * 8 / 2;
+
 // Expands the run-length stream a scanline at a time; a run may go on into the next scanline.
 class RunLengthReader {
 public:
@@ -76,7 +79,7 @@ QImage decodePcx(const PictureFile &file, QString *warning)
     const int width = qFromLittleEndian<quint16>(data + 8) - qFromLittleEndian<quint16>(data + 4) + 1;
     const int height = qFromLittleEndian<quint16>(data + 10) - qFromLittleEndian<quint16>(data + 6) + 1;
     const int bytesPerLine = qFromLittleEndian<quint16>(data + 66);
-    checkPictureSize(file, width, height);
+    checkPictureClaim(file, width, height, PcxPixelsPerByte);
 
     const bool rgb = bits == 8 && planes == 3;
     const bool indexed = (planes == 1 && (bits == 1 || bits == 2 || bits == 4 || bits == 8))

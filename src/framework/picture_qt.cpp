@@ -5,73 +5,21 @@
 #include <QtEndian>
 
 #include <climits>
-#include <cstring>
 
-// Qt's readers decode bmp, ico and gif. Around them: dimensions checked before Qt allocates,
-// and the damage Qt passes over in silence (a cut-off bitmap or GIF) found and reported.
+// Qt's readers decode GIF files and the PNG images inside icons. Around them: dimensions
+// checked before Qt allocates, and the damage Qt passes over in silence (a cut-off GIF) found
+// and reported.
 
 namespace {
+
+// Most pixels a byte can give: LZW codes are at most 12 bits long and stand for at most 4096
+// pixels; deflate expands a byte into at most 1032, each of 8 one-bit pixels.
+constexpr double GifPixelsPerByte = 4096.0 * 8 / 12;
+constexpr double PngPixelsPerByte = 1032.0 * 8;
 
 const uchar *bytesOf(const QByteArray &data)
 {
     return reinterpret_cast<const uchar *>(data.constData());
-}
-
-// Qt's icon reader allocates what the first icon's bitmap header claims without asking the
-// allocation limit, so the size is taken as it does: the directory entry, 0 meaning "see the
-// image's own header".
-QSize iconSize(const QByteArray &data)
-{
-    const uchar *p = bytesOf(data);
-    if (data.size() < 22)
-        return {};
-    const qint64 offset = qFromLittleEndian<quint32>(p + 18);
-    if (offset + 24 > data.size())
-        return {};
-    const uchar *image = p + offset;
-    static const uchar pngMagic[] = {137, 80, 78, 71, 13, 10, 26, 10};
-    if (std::memcmp(image, pngMagic, sizeof pngMagic) == 0)
-        return QSize(int(qFromBigEndian<qint32>(image + 16)), int(qFromBigEndian<qint32>(image + 20)));
-    const int width = p[6] ? p[6] : qFromLittleEndian<qint32>(image + 4);
-    const int height = p[7] ? p[7] : qFromLittleEndian<qint32>(image + 8) / 2;
-    return QSize(width, height);
-}
-
-// The bitmap's header, read here for its dimensions (Qt refuses an absurd size only as a corrupt
-// file) and because Qt's reader leaves uninitialised the pixels it finds no data for (rows
-// missing from a cut-off file, pixels a run-length file skips) and still reports success.
-struct BitmapHeader {
-    QSize size;
-    bool runLength = false;
-    int firstMissingRow = 0; // in the image's top-down order
-    int missingRows = 0;
-};
-
-BitmapHeader bitmapHeader(const QByteArray &data)
-{
-    BitmapHeader header;
-    const uchar *p = bytesOf(data);
-    const bool coreHeader = data.size() >= 26 && qFromLittleEndian<quint32>(p + 14) == 12;
-    if (!coreHeader && data.size() < 34)
-        return header;
-    const qint64 dataOffset = qFromLittleEndian<quint32>(p + 10);
-    const qint64 width = coreHeader ? qFromLittleEndian<quint16>(p + 18) : qFromLittleEndian<qint32>(p + 18);
-    const qint64 height = coreHeader ? qFromLittleEndian<quint16>(p + 20) : qFromLittleEndian<qint32>(p + 22);
-    const int bits = qFromLittleEndian<quint16>(p + (coreHeader ? 24 : 28));
-    const quint32 compression = coreHeader ? 0 : qFromLittleEndian<quint32>(p + 30);
-    header.size = QSize(int(width), int(qAbs(height)));
-    enum { Rgb = 0, Rle8 = 1, Rle4 = 2, BitFields = 3 };
-    header.runLength = compression == Rle8 || compression == Rle4;
-    if (compression != Rgb && compression != BitFields)
-        return header;
-    const qint64 rows = header.size.height();
-    const qint64 stride = (width * bits + 31) / 32 * 4;
-    const qint64 rowsInFile = stride > 0 ? qMax<qint64>(0, data.size() - dataOffset) / stride : rows;
-    if (rowsInFile < rows) {
-        header.missingRows = int(rows - rowsInFile);
-        header.firstMissingRow = height < 0 ? int(rowsInFile) : 0;
-    }
-    return header;
 }
 
 // The canvas Qt's GIF reader allocates, and whether the file holds the whole first image:
@@ -137,47 +85,49 @@ GifLayout gifLayout(const QByteArray &data)
     return layout;
 }
 
-} // namespace
-
-QImage decodeWithQt(const PictureFile &file, const char *format, QString *warning)
+// Reads the image of the given size from data with Qt's reader, its allocation limit lifted
+// to what that size needs.
+QImage readWithQt(const PictureFile &file, const QByteArray &data, const char *format, QSize size)
 {
-    const bool bitmap = qstrcmp(format, "bmp") == 0;
-    const bool gifImage = qstrcmp(format, "gif") == 0;
     QBuffer buffer;
-    buffer.setData(file.data);
+    buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
-
-    const BitmapHeader header = bitmap ? bitmapHeader(file.data) : BitmapHeader();
-    const GifLayout gif = gifImage ? gifLayout(file.data) : GifLayout();
-    const QSize size = bitmap ? header.size : gifImage ? gif.size : iconSize(file.data);
-    if (size == QSize())
-        failCorruptPicture(file);
-    checkPictureSize(file, size.width(), size.height());
-    if (header.missingRows == size.height())
-        failCorruptPicture(file);
     const qint64 megabytes = qint64(size.width()) * size.height() * 4 / (1024 * 1024) + 1;
     reader.setAllocationLimit(int(qMin<qint64>(megabytes, INT_MAX)));
-
     QImage image;
-    if (header.runLength) { // Qt decodes into the image given when its size and format fit
-        image = allocatePicture(file, size.width(), size.height(), QImage::Format_Indexed8);
-        image.fill(0);
-    }
     if (!reader.read(&image))
         failCorruptPicture(file);
     image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     if (image.isNull())
         failPicture(file.name, QStringLiteral("resim için bellek yetersiz"));
+    return image;
+}
 
-    bool damaged = false;
-    if (header.missingRows > 0) {
-        whitenRows(image, header.firstMissingRow, header.missingRows);
-        damaged = true;
-    }
-    if (gifImage && !gif.complete)
-        damaged = true;
-    if (damaged)
+} // namespace
+
+QImage decodeGif(const PictureFile &file, QString *warning)
+{
+    const GifLayout gif = gifLayout(file.data);
+    if (gif.size == QSize())
+        failCorruptPicture(file);
+    checkPictureClaim(file, gif.size.width(), gif.size.height(), GifPixelsPerByte);
+    QImage image = readWithQt(file, file.data, "gif", gif.size);
+    if (!gif.complete)
         reportDamage(file, warning);
+    return image;
+}
+
+QImage decodePngPart(const PictureFile &file, qsizetype offset)
+{
+    const QByteArray png = file.data.mid(offset);
+    if (png.size() < 24)
+        failCorruptPicture(file);
+    const auto *header = reinterpret_cast<const uchar *>(png.constData());
+    const qint64 width = qFromBigEndian<quint32>(header + 16);
+    const qint64 height = qFromBigEndian<quint32>(header + 20);
+    checkPictureClaim(file, width, height, PngPixelsPerByte);
+    QImage image = readWithQt(file, png, "png", QSize(int(width), int(height)));
+    image.convertTo(QImage::Format_ARGB32_Premultiplied);
     return image;
 }
