@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <sys/mman.h>
@@ -65,16 +67,80 @@ void writeResult(unsigned width, unsigned height, const char *svg, size_t length
         std::exit(EXIT_FAILURE);
 }
 
-int appendSvg(char *text, void *svg)
+void appendUtf8(std::string &out, unsigned code)
 {
-    static_cast<std::string *>(svg)->append(text);
+    if (code < 0x80) {
+        out += char(code);
+    } else if (code < 0x800) {
+        out += char(0xc0 | code >> 6);
+        out += char(0x80 | (code & 0x3f));
+    } else {
+        out += char(0xe0 | code >> 12);
+        out += char(0x80 | (code >> 6 & 0x3f));
+        out += char(0x80 | (code & 0x3f));
+    }
+}
+
+// A metafile's text in XML: Windows-1252 to UTF-8, markup characters escaped, control characters
+// (not allowed in XML) dropped.
+std::string xmlText(const char *text)
+{
+    static const unsigned short windows1252[32] = {
+        0x20ac, 0, 0x201a, 0x0192, 0x201e, 0x2026, 0x2020, 0x2021, 0x02c6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017d, 0,
+        0, 0x2018, 0x2019, 0x201c, 0x201d, 0x2022, 0x2013, 0x2014, 0x02dc, 0x2122, 0x0161, 0x203a, 0x0153, 0, 0x017e, 0x0178};
+    std::string out;
+    for (const unsigned char c : std::string_view(text)) {
+        if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else if (c >= 0x80 && c < 0xa0 && windows1252[c - 0x80])
+            appendUtf8(out, windows1252[c - 0x80]);
+        else if ((c >= 0x20 && c < 0x7f) || c >= 0xa0)
+            appendUtf8(out, c);
+    }
+    return out;
+}
+
+// libwmf writes a text's characters, just as the file holds them, in a chunk of their own after
+// the element's opening "\t>"; left so, a single "é" or "&" makes the whole SVG unreadable.
+struct SvgOutput {
+    std::string svg;
+    bool textNext = false;
+};
+
+int appendSvg(char *chunk, void *output)
+{
+    auto &out = *static_cast<SvgOutput *>(output);
+    const bool isText = out.textNext && std::string_view(chunk) != "</text>\n";
+    out.svg += isText ? xmlText(chunk) : std::string(chunk);
+    out.textNext = !isText && std::string_view(chunk).ends_with("\t>");
     return 0;
 }
 
-int restartSvg(void *svg)
+int restartSvg(void *output)
 {
-    static_cast<std::string *>(svg)->clear();
+    *static_cast<SvgOutput *>(output) = {};
     return 0;
+}
+
+bool placeable(const char *bytes, size_t size)
+{
+    return size >= 4 && std::memcmp(bytes, "\xd7\xcd\xc6\x9a", 4) == 0;
+}
+
+// Without the placeable header a metafile does not say how long its units are: its drawing's
+// extent in units, as pixels, is fitted into 768 x 512 pixels, as the common converters do.
+void unitlessSize(wmfAPI *api, unsigned &width, unsigned &height)
+{
+    float units[2] = {0, 0};
+    if (wmf_size(api, &units[0], &units[1]) != wmf_E_None || !(units[0] >= 1) || !(units[1] >= 1))
+        return;
+    const double scale = std::min({1.0, 768 / double(units[0]), 512 / double(units[1])});
+    width = unsigned(std::lround(units[0] * scale));
+    height = unsigned(std::lround(units[1] * scale));
 }
 
 int convertWmf(char *bytes, size_t size)
@@ -92,8 +158,10 @@ int convertWmf(char *bytes, size_t size)
         || wmf_scan(api, 0, &box) != wmf_E_None
         || wmf_display_size(api, &width, &height, PixelsPerInch, PixelsPerInch) != wmf_E_None)
         return Refused;
+    if (!placeable(bytes, size))
+        unitlessSize(api, width, height);
 
-    std::string svg;
+    SvgOutput svg;
     wmfStream stream{&svg, appendSvg, restartSvg};
     static char description[] = "";
     wmf_svg_t *device = WMF_SVG_GetData(api);
@@ -105,7 +173,7 @@ int convertWmf(char *bytes, size_t size)
     device->flags |= WMF_SVG_INLINE_IMAGES; // never write image files next to the picture
     if (wmf_play(api, 0, &box) != wmf_E_None)
         return Refused;
-    writeResult(width, height, svg.data(), svg.size());
+    writeResult(width, height, svg.svg.data(), svg.svg.size());
     return EXIT_SUCCESS;
 }
 
