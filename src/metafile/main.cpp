@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -27,8 +28,8 @@ constexpr int PixelsPerInch = 96;
 constexpr int HundredthsOfMmPerInch = 2540;
 constexpr int Refused = 2;
 
-// libemf2svg reads up to 8 bytes past the end of a file cut inside a record header; zeros there
-// end its parsing, as at a real end.
+// Both libraries get the file with zeros after it: libemf2svg reads up to 8 bytes past the end
+// of a file cut inside a record header, and zeros there end its parsing as a real end would.
 constexpr size_t Padding = 64;
 
 std::vector<char> readInput()
@@ -37,7 +38,11 @@ std::vector<char> readInput()
     char chunk[65536];
     for (;;) {
         const ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
-        if (got <= 0)
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            std::exit(EXIT_FAILURE);
+        if (got == 0)
             break;
         data.insert(data.end(), chunk, chunk + got);
     }
