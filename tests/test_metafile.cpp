@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QTest>
 
+#include <clocale>
 #include <mutex>
 #include <thread>
 
@@ -148,6 +149,26 @@ private slots:
         const QString path = writeFile(dir, QStringLiteral("a.wmf"), QByteArray(1 << 20, '\0'));
         HelperOverride override(helper);
         QCOMPARE(loadError(path), failure(path, reason + (script.isEmpty() ? helper : QString())));
+    }
+
+    // The libraries write numbers with printf: a decimal comma would garble every coordinate.
+    void numbersUnderTurkishLocale_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("wmf") << "ant.wmf";
+        QTest::newRow("emf") << "test-001.emf";
+    }
+    void numbersUnderTurkishLocale()
+    {
+        QFETCH(QString, name);
+        const QString path = imageFile(QStringLiteral("good"), name);
+        const QImage expected = loadPicture(path);
+        const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+        if (!std::setlocale(LC_NUMERIC, "tr_TR.UTF-8"))
+            QSKIP("no tr_TR.UTF-8 locale");
+        const QImage image = loadPicture(path);
+        std::setlocale(LC_NUMERIC, before.c_str());
+        QVERIFY(image == expected);
     }
 
     // Every metafile at once from several threads, each getting what it gets alone.

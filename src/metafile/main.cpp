@@ -2,6 +2,8 @@
 // ("width height\n") and then the picture as SVG to standard output. Exit status 2: the library
 // refused the file. The metafile libraries run here, in a process of their own, because a
 // hostile file can make them abort, crash or run away; the program only sees this process fail.
+// It keeps the C locale: the libraries write SVG numbers with printf, and a Turkish locale's
+// decimal comma would garble every coordinate.
 
 #include <algorithm>
 #include <climits>
