@@ -81,10 +81,12 @@ Conversion convert(const PictureFile &file, const char *kind)
         helper.waitForFinished();
         failPicture(file.name, reason);
     };
+    const auto remaining = [&] { return int(qMax<qint64>(deadline.remainingTime(), 1)); };
     while (helper.state() != QProcess::NotRunning) {
         if (deadline.hasExpired())
             stop(QStringLiteral("dosyanın okunması çok uzun sürdü"));
-        helper.waitForReadyRead(int(qMax<qint64>(deadline.remainingTime(), 1)));
+        if (!helper.waitForReadyRead(remaining()))
+            helper.waitForFinished(remaining()); // its output closed: only its end can come
         output += helper.readAllStandardOutput();
         if (output.size() > maxOutput)
             stop(QStringLiteral("dosyanın çizimi çok büyük"));
