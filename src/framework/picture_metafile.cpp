@@ -1,124 +1,130 @@
 #include "framework/picture_decoders.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QPainter>
+#include <QProcess>
 #include <QSvgRenderer>
-#include <QtEndian>
 
-#include <climits>
-#include <cstdlib>
-#include <memory>
+#include <sys/resource.h>
 
-#include <emf2svg.h>
-#include <libwmf/api.h>
-#include <libwmf/svg.h>
-
-// Both metafile kinds are turned into SVG by their library and painted by QtSvg onto a
-// transparent image of the picture's size at 96 pixels per inch.
+// Both metafile kinds are turned into SVG by their library, in the helper program
+// zemira-metafile: a hostile file can make those libraries abort, crash, loop or eat memory, and
+// only that process may suffer it. QtSvg paints the SVG here onto a transparent image of the
+// picture's size at 96 pixels per inch.
 
 namespace {
 
-constexpr int PixelsPerInch = 96;
-constexpr int HundredthsOfMmPerInch = 2540;
+// A few seconds for what takes the helper a few milliseconds.
+constexpr int HelperSeconds = 5;
+// Far beyond what the libraries need for any real metafile; the SVG they write grows with the file.
+constexpr qint64 HelperMemoryBase = 1024LL * 1024 * 1024;
+constexpr qint64 HelperMemoryPerByte = 64;
+constexpr qint64 SvgBytesBase = 64LL * 1024 * 1024;
+constexpr qint64 SvgBytesPerByte = 32;
 
-QImage renderSvg(const PictureFile &file, const QByteArray &svg, QSize size)
+// The helper beside this program, else the one in the build tree (for the tests);
+// ZEMIRA_METAFILE_HELPER names another, as tests do to see a helper fail.
+QString helperProgram()
 {
-    QSvgRenderer renderer(svg);
+    const QString chosen = qEnvironmentVariable("ZEMIRA_METAFILE_HELPER");
+    if (!chosen.isEmpty())
+        return chosen;
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/zemira-metafile");
+    if (QFileInfo(beside).isExecutable())
+        return beside;
+    return QStringLiteral(ZEMIRA_METAFILE_BUILT);
+}
+
+void limit(int resource, rlim_t value)
+{
+    const rlimit both{value, value};
+    setrlimit(resource, &both);
+}
+
+// The helper's output: its "width height" line, then the SVG.
+struct Conversion {
+    qint64 width;
+    qint64 height;
+    QByteArray svg;
+};
+
+Conversion convert(const PictureFile &file, const char *kind)
+{
+    QProcess helper;
+    helper.setProgram(helperProgram());
+    helper.setArguments({QString::fromLatin1(kind)});
+    helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const rlim_t memory = rlim_t(HelperMemoryBase + HelperMemoryPerByte * file.data.size());
+    helper.setChildProcessModifier([memory] {
+        limit(RLIMIT_CORE, 0);
+        limit(RLIMIT_CPU, HelperSeconds + 1); // should this process die, its helper still ends
+#if !defined(__SANITIZE_ADDRESS__)
+        // AddressSanitizer reserves terabytes of address space up front; its own allocator caps sizes.
+        limit(RLIMIT_AS, memory);
+#else
+        Q_UNUSED(memory);
+#endif
+    });
+    helper.start();
+    if (!helper.waitForStarted())
+        failPicture(file.name, QStringLiteral("resim okuyucusu başlatılamadı: %1").arg(helper.program()));
+    helper.write(file.data);
+    helper.closeWriteChannel();
+
+    const qint64 maxOutput = SvgBytesBase + SvgBytesPerByte * file.data.size();
+    const QDeadlineTimer deadline(HelperSeconds * 1000);
+    QByteArray output;
+    const auto stop = [&](const QString &reason) {
+        helper.kill();
+        helper.waitForFinished();
+        failPicture(file.name, reason);
+    };
+    const auto remaining = [&] { return int(qMax<qint64>(deadline.remainingTime(), 1)); };
+    while (helper.state() != QProcess::NotRunning) {
+        if (deadline.hasExpired())
+            stop(QStringLiteral("dosyanın okunması çok uzun sürdü"));
+        if (!helper.waitForReadyRead(remaining()))
+            helper.waitForFinished(remaining()); // its output closed: only its end can come
+        output += helper.readAllStandardOutput();
+        if (output.size() > maxOutput)
+            stop(QStringLiteral("dosyanın çizimi çok büyük"));
+    }
+    output += helper.readAllStandardOutput();
+    if (helper.exitStatus() == QProcess::NormalExit && helper.exitCode() == 2)
+        failCorruptPicture(file);
+    const qsizetype lineEnd = output.indexOf('\n');
+    const QList<QByteArray> size = output.left(lineEnd).split(' ');
+    if (helper.exitStatus() != QProcess::NormalExit || helper.exitCode() != 0 || lineEnd < 0 || size.size() != 2)
+        failPicture(file.name, QStringLiteral("resim okuyucusu dosyayı okurken çöktü"));
+    return {size[0].toLongLong(), size[1].toLongLong(), output.mid(lineEnd + 1)};
+}
+
+QImage render(const PictureFile &file, const Conversion &conversion)
+{
+    QSvgRenderer renderer(conversion.svg);
     if (!renderer.isValid())
         failCorruptPicture(file);
-    if (size.isEmpty())
-        size = renderer.defaultSize();
-    checkPictureSize(file, size.width(), size.height());
-    QImage image = allocatePicture(file, size.width(), size.height(), QImage::Format_ARGB32_Premultiplied);
+    const bool sized = conversion.width > 0 && conversion.height > 0;
+    const qint64 width = sized ? conversion.width : renderer.defaultSize().width();
+    const qint64 height = sized ? conversion.height : renderer.defaultSize().height();
+    checkPictureSize(file, width, height);
+    QImage image = allocatePicture(file, int(width), int(height), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     renderer.render(&painter);
     return image;
 }
 
-int appendSvg(char *text, void *svg)
-{
-    static_cast<QByteArray *>(svg)->append(text);
-    return 0;
-}
-
-int restartSvg(void *svg)
-{
-    static_cast<QByteArray *>(svg)->clear();
-    return 0;
-}
-
-struct WmfSession {
-    wmfAPI *api = nullptr;
-    WmfSession() = default;
-    ~WmfSession()
-    {
-        if (api)
-            wmf_api_destroy(api);
-    }
-    WmfSession(const WmfSession &) = delete;
-    WmfSession &operator=(const WmfSession &) = delete;
-};
-
 } // namespace
 
 QImage decodeWmf(const PictureFile &file)
 {
-    WmfSession session;
-    wmfAPI_Options options{};
-    options.function = wmf_svg_function;
-    const unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
-    if (wmf_api_create(&session.api, flags, &options) != wmf_E_None)
-        failPicture(file.name, QStringLiteral("WMF okuyucusu başlatılamadı"));
-
-    // libwmf only reads the buffer; its interface predates const.
-    auto *bytes = reinterpret_cast<unsigned char *>(const_cast<char *>(file.data.constData()));
-    wmfD_Rect box{};
-    unsigned int width = 0;
-    unsigned int height = 0;
-    if (wmf_mem_open(session.api, bytes, long(file.data.size())) != wmf_E_None
-        || wmf_scan(session.api, 0, &box) != wmf_E_None
-        || wmf_display_size(session.api, &width, &height, PixelsPerInch, PixelsPerInch) != wmf_E_None)
-        failCorruptPicture(file);
-
-    QByteArray svg;
-    wmfStream stream{&svg, appendSvg, restartSvg};
-    static char description[] = "";
-    wmf_svg_t *device = WMF_SVG_GetData(session.api);
-    device->out = &stream;
-    device->Description = description;
-    device->bbox = box;
-    device->width = width;
-    device->height = height;
-    device->flags |= WMF_SVG_INLINE_IMAGES; // never write image files next to the picture
-    if (wmf_play(session.api, 0, &box) != wmf_E_None)
-        failCorruptPicture(file);
-    return renderSvg(file, svg, QSize(int(width), int(height)));
+    return render(file, convert(file, "wmf"));
 }
 
 QImage decodeEmf(const PictureFile &file)
 {
-    // The header record: type 1, the signature " EMF" at 40, the picture's frame in 0.01 mm at 24.
-    const auto *p = reinterpret_cast<const uchar *>(file.data.constData());
-    if (file.data.size() < 88 || qFromLittleEndian<quint32>(p) != 1
-        || qFromLittleEndian<quint32>(p + 40) != 0x464d4520)
-        failCorruptPicture(file);
-    const auto frameToPixels = [&](int from, int to) {
-        const qint64 extent = qint64(qFromLittleEndian<qint32>(p + to)) - qFromLittleEndian<qint32>(p + from);
-        return int(qBound<qint64>(0, extent * PixelsPerInch / HundredthsOfMmPerInch, qint64(INT_MAX)));
-    };
-    const QSize frame(frameToPixels(24, 32), frameToPixels(28, 36));
-
-    static char noNamespace[] = "";
-    generatorOptions options{};
-    options.nameSpace = noNamespace; // with a prefix, libemf2svg closes some elements without it
-    options.svgDelimiter = true;
-    char *output = nullptr;
-    size_t length = 0;
-    // libemf2svg only reads the buffer; its interface predates const.
-    const int converted = emf2svg(const_cast<char *>(file.data.constData()), size_t(file.data.size()), &output,
-                                  &length, &options);
-    const std::unique_ptr<char, decltype(&std::free)> owner(output, &std::free);
-    if (!converted || !output)
-        failCorruptPicture(file);
-    return renderSvg(file, QByteArray(output, qsizetype(length)), frame);
+    return render(file, convert(file, "emf"));
 }
