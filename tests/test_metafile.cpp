@@ -74,9 +74,9 @@ private slots:
         QTest::newRow("no placeable header, accented text")
             << "p0000001.wmf" << good("p0000001.wmf") << QSize(768, 238) << black;
         QTest::newRow("text with markup characters") << "a.wmf" << wmfWithMarkupText() << QSize(768, 238) << black;
-        QTest::newRow("emf") << "drawing.emf" << good("drawing.emf") << QSize(109, 109) << qRgb(255, 0, 0);
-        QTest::newRow("emf with text") << "test-001.emf" << good("test-001.emf") << QSize(623, 467) << black;
-        QTest::newRow("emf 2") << "test-010.emf" << good("test-010.emf") << QSize(54, 54) << black;
+        QTest::newRow("emf") << "drawing.emf" << good("drawing.emf") << QSize(1625, 1625) << qRgb(255, 0, 0);
+        QTest::newRow("emf with text") << "test-001.emf" << good("test-001.emf") << QSize(563, 422) << black;
+        QTest::newRow("emf 2") << "test-010.emf" << good("test-010.emf") << QSize(53, 52) << black;
     }
     void goodFiles()
     {

@@ -74,9 +74,9 @@ private slots:
         QTest::newRow("wmf 2") << "ant.wmf" << QSize(211, 137) << 0 << Samples{};
         QTest::newRow("wmf, box at negative coordinates") << "formula3.wmf" << QSize(656, 58) << 0 << Samples{};
         QTest::newRow("wmf without placeable header") << "p0000001.wmf" << QSize(768, 238) << 0 << Samples{};
-        QTest::newRow("emf") << "drawing.emf" << QSize(109, 109) << 0 << Samples{};
-        QTest::newRow("emf with text") << "test-001.emf" << QSize(623, 467) << 0 << Samples{};
-        QTest::newRow("emf 2") << "test-010.emf" << QSize(54, 54) << 0 << Samples{};
+        QTest::newRow("emf") << "drawing.emf" << QSize(1625, 1625) << 0 << Samples{};
+        QTest::newRow("emf with text") << "test-001.emf" << QSize(563, 422) << 0 << Samples{};
+        QTest::newRow("emf 2") << "test-010.emf" << QSize(53, 52) << 0 << Samples{};
     }
     void goodFiles()
     {
@@ -245,8 +245,10 @@ private slots:
         le16(wmf, 14, 1); // one unit to the inch: 1369 units become 1369 inches
         QTest::newRow("wmf") << "a.wmf" << wmf << "131424 × 131424";
         QByteArray emf = readAll(goodFile(QStringLiteral("test-010.emf")));
-        le32(emf, 32, 10000000); // a frame of 100 m
-        le32(emf, 36, 10000000);
+        le32(emf, 8, 0); // bounds of 377952 pixels a side
+        le32(emf, 12, 0);
+        le32(emf, 16, 377952);
+        le32(emf, 20, 377952);
         QTest::newRow("emf") << "a.emf" << emf << "377952 × 377952";
     }
     void absurdDimensions()

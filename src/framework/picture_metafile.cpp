@@ -12,7 +12,8 @@
 // Both metafile kinds are turned into SVG by their library, in the helper program
 // zemira-metafile: a hostile file can make those libraries abort, crash, loop or eat memory, and
 // only that process may suffer it. QtSvg paints the SVG here onto a transparent image of the
-// picture's size at 96 pixels per inch.
+// picture's size: a placeable WMF's box at 96 pixels per inch, a plain WMF's drawing fitted
+// into 768 × 512 (as wmf2svg does), an EMF's bounds in device pixels (as emf2svg-conv does).
 
 namespace {
 

@@ -27,7 +27,6 @@
 namespace {
 
 constexpr int PixelsPerInch = 96;
-constexpr int HundredthsOfMmPerInch = 2540;
 constexpr int Refused = 2;
 
 // Both libraries get the file with zeros after it: libemf2svg reads up to 8 bytes past the end
@@ -194,12 +193,12 @@ int32_t le32(const char *at)
 
 int convertEmf(char *bytes, size_t size)
 {
-    // The header record: type 1, the signature " EMF" at 40, the picture's frame in 0.01 mm at 24.
+    // The header record: type 1, the signature " EMF" at 40, the picture's bounds in device
+    // pixels at 8; the picture takes the bounds' extent, as emf2svg-conv sizes its drawing.
     if (size < 88 || le32(bytes) != 1 || le32(bytes + 40) != 0x464d4520)
         return Refused;
-    const auto frameToPixels = [&](int from, int to) {
-        const int64_t extent = int64_t(le32(bytes + to)) - le32(bytes + from);
-        return unsigned(std::clamp<int64_t>(extent * PixelsPerInch / HundredthsOfMmPerInch, 0, UINT_MAX));
+    const auto extent = [&](int from, int to) {
+        return unsigned(std::clamp<int64_t>(int64_t(le32(bytes + to)) - le32(bytes + from), 0, UINT_MAX));
     };
 
     static char noNamespace[] = "";
@@ -210,7 +209,7 @@ int convertEmf(char *bytes, size_t size)
     size_t length = 0;
     if (!emf2svg(bytes, size, &svg, &length, &options) || !svg)
         return Refused;
-    writeResult(frameToPixels(24, 32), frameToPixels(28, 36), svg, length);
+    writeResult(extent(8, 16), extent(12, 20), svg, length);
     std::free(svg);
     return EXIT_SUCCESS;
 }
