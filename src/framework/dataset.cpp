@@ -178,7 +178,12 @@ bool Dataset::isOpen() const
 void Dataset::refresh()
 {
     requireOpen();
-    endEdit();
+    bool changedByOthers = false;
+    try {
+        endEdit();
+    } catch (const RowChangedByOthers &) {
+        changedByOthers = true;
+    }
     // A dataset that cannot be written back keeps its place by row number instead of by key.
     const int keyField = d->target ? d->target->keyField : -1;
     QVariant key;
@@ -191,6 +196,10 @@ void Dataset::refresh()
         d->connection.checkAfterFailure();
         throw;
     }
+    if (changedByOthers) {
+        keepEditOnFreshRows(std::move(fresh), key);
+        return;
+    }
     const int oldRow = d->current;
     d->rows = std::move(fresh);
     const int count = d->rows.rowCount();
@@ -199,6 +208,36 @@ void Dataset::refresh()
         row = std::min(std::max(oldRow, 0), count - 1);
     d->current = row;
     d->bof = d->eof = count == 0;
+    emit rowsReset();
+    emit dataChanged(QString());
+}
+
+void Dataset::keepEditOnFreshRows(Snapshot &&fresh, const QVariant &key)
+{
+    const Row typed = d->buffer;
+    const std::vector<bool> changed = d->changed;
+    d->rows = std::move(fresh);
+    const int row = d->rows.find(d->target->keyField, key);
+    if (row >= 0) {
+        d->current = row;
+        d->buffer = d->storedRow(row);
+        for (std::size_t c = 0; c < typed.size(); ++c)
+            if (changed[c])
+                d->buffer[c] = typed[c];
+        d->changed = changed;
+    } else {
+        // Deleted meanwhile: saving puts the row back as the user sees it.
+        d->rowBeforeInsert = std::min(d->current, d->rows.rowCount() - 1);
+        d->rows.appendNullRow();
+        d->current = d->rows.rowCount() - 1;
+        d->buffer = typed;
+        d->changed.assign(typed.size(), false);
+        for (std::size_t c = 0; c < typed.size(); ++c)
+            d->changed[c] = !typed[c].isNull();
+        d->state = State::Insert;
+        emit stateChanged();
+    }
+    d->bof = d->eof = false;
     emit rowsReset();
     emit dataChanged(QString());
 }
@@ -238,13 +277,20 @@ void Dataset::rejectUpdate(std::exception_ptr error)
         d->rejected = error;
 }
 
-void Dataset::endEdit()
+void Dataset::updateRecord()
 {
     if (!isEditing())
         return;
     d->rejected = nullptr;
     emit updatingRecord();
     takeRejection();
+}
+
+void Dataset::endEdit()
+{
+    if (!isEditing())
+        return;
+    updateRecord();
     if (modified())
         post();
     else
@@ -452,9 +498,7 @@ void Dataset::post()
 {
     if (!isEditing())
         throw Error(QStringLiteral("%1: Dataset not in edit or insert mode").arg(objectName()));
-    d->rejected = nullptr;
-    emit updatingRecord();
-    takeRejection();
+    updateRecord();
     if (beforePost)
         beforePost(*this);
     writeCurrent();

@@ -52,7 +52,19 @@ struct Target {
     int64_t integer = 0;
 };
 
+const bool kStoredTextConverts = QMetaType::registerConverter<StoredText, QString>(
+    [](const StoredText &t) { return QString::fromUtf8(t.bytes); });
+
 } // namespace
+
+QVariant storedTextValue(const char *data, qsizetype size)
+{
+    QString text = QString::fromUtf8(data, size);
+    // Only a text holding U+FFFD can have come from bad bytes: valid ones round-trip.
+    if (text.contains(QChar::ReplacementCharacter) && text.toUtf8() != QByteArrayView(data, size))
+        return QVariant::fromValue(StoredText{QByteArray(data, size)});
+    return text;
+}
 
 void Snapshot::clear()
 {
@@ -237,7 +249,9 @@ void Snapshot::put(Column &c, int row, const QVariant &value, bool append)
             break;
         }
         default: {
-            const QByteArray t = value.toString().toUtf8();
+            const QByteArray t = value.metaType() == QMetaType::fromType<StoredText>()
+                ? value.value<StoredText>().bytes
+                : value.toString().toUtf8();
             kind = Kind::Text;
             payload = store(c, t.constData(), std::size_t(t.size()));
         }
@@ -273,7 +287,7 @@ QVariant Snapshot::variant(int row, int column) const
         return QVariant(std::bit_cast<double>(c.payload[row]));
     case Kind::Text: {
         const char *p = bytes(c, c.payload[row], size);
-        return QVariant(QString::fromUtf8(p, qsizetype(size)));
+        return storedTextValue(p, qsizetype(size));
     }
     case Kind::Blob: {
         const char *p = bytes(c, c.payload[row], size);
