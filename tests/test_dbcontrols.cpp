@@ -269,6 +269,26 @@ private slots:
         QCOMPARE(model->rowCount(), 300);
         QCOMPARE(grid.currentIndex().row(), 8);
     }
+
+    // A grid's cell editor closed with Enter and no change ends the row's edit; text typed
+    // into another control of the row is part of that edit and is saved, not dropped.
+    void gridEditorClosedUnchangedSavesTextTypedElsewhere()
+    {
+        PlacesFixture f;
+        DBEdit name(f.places, "isim");
+        DBGrid grid(f.places, {{"px"}});
+        name.show();
+        grid.show();
+        QTest::keyClicks(&name, " Yeni");
+        grid.activateWindow();
+        grid.edit(grid.model()->index(0, 0));
+        auto *editor = grid.viewport()->findChild<QLineEdit *>();
+        QVERIFY(editor);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(f.places.state(), Dataset::State::Browse);
+        QCOMPARE(f.stored(1, "isim").toString(), QString("Yer 1 Yeni"));
+        QCOMPARE(name.text(), QString("Yer 1 Yeni"));
+    }
 };
 
 QTEST_MAIN(TestDbControls)

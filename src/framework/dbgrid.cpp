@@ -176,12 +176,7 @@ void DBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hin
     QTableView::closeEditor(editor, hint);
     // Enter in a cell editor ends the row's edit; leaving the row does so by the cursor rule.
     if (hint == QAbstractItemDelegate::SubmitModelCache && !m_changingRow && m_data.isEditing())
-        guarded([&] {
-            if (m_data.modified())
-                m_data.post();
-            else
-                m_data.cancel();
-        });
+        guarded([&] { m_data.endEdit(); });
 }
 
 void DBGrid::keyPressEvent(QKeyEvent *event)
