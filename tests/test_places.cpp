@@ -341,18 +341,22 @@ private slots:
     {
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<QString>("refreshSays"); // the part of Refresh's message that shows the other's work
         QTest::addColumn<QString>("stored");
         QTest::newRow("legacy bytes") << "update harita set isim = cast(x'416b6bf679' as text), "
                                          "tip = cast(x'4bf679' as text)"
-                                      << "" << "Yayla/100/4BF679";
+                                      << "" << "" << "Yayla/100/4BF679";
         QTest::newRow("changed meanwhile") << "" << "update harita set py = 77, isim = 'Ak'"
+                                           << "Başka birinin kaydettiği değerler:\nisim: \"Ak\"\n"
                                            << "Yayla/77/4BC3B679";
-        QTest::newRow("deleted meanwhile") << "" << "delete from harita" << "Yayla/100/4BC3B679";
+        QTest::newRow("deleted meanwhile") << "" << "delete from harita" << "başka biri tarafından silinmiş"
+                                           << "Yayla/100/4BC3B679";
     }
     void renamingAStoredPlace()
     {
         QFETCH(QString, before);
         QFETCH(QString, meanwhile);
+        QFETCH(QString, refreshSays);
         QFETCH(QString, stored);
         TempRegion r;
         sql(r, "delete from harita");
@@ -374,11 +378,13 @@ private slots:
                      qPrintable(answerer.texts[0]));
             QCOMPARE(fBilgigir->DBEdit4->text(), QString("Yayla"));
             QTest::mouseClick(fBilgigir->DBNavigator1->button("Refresh"), Qt::LeftButton);
+            QCOMPARE(answerer.texts.size(), 2);
+            QVERIFY2(answerer.texts[1].contains(refreshSays), qPrintable(answerer.texts[1]));
             QCOMPARE(fBilgigir->DBEdit4->text(), QString("Yayla"));
             QCOMPARE(fBilgigir->DBEdit2->text(), stored.section('/', 1, 1));
         }
         QTest::keyClick(fBilgigir->DBEdit4, Qt::Key_Return);
-        QCOMPARE(answerer.texts.size(), meanwhile.isEmpty() ? 0 : 1);
+        QCOMPARE(answerer.texts.size(), meanwhile.isEmpty() ? 0 : 2);
         QCOMPARE(fHarita->qHarita->state(), Dataset::State::Browse);
         QCOMPARE(sql(r, "select group_concat(isim || '/' || py || '/' || hex(tip)) from harita").toString(), stored);
     }

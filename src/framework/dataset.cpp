@@ -391,6 +391,12 @@ QString Dataset::asString(const QString &field) const
     return textAt(d->current, requireField(field));
 }
 
+QString Dataset::storedText(const QString &field) const
+{
+    const int c = requireField(field);
+    return d->current < 0 || d->state == State::Insert ? QString() : d->rows.text(d->current, c);
+}
+
 int32_t Dataset::asInteger(const QString &field) const
 {
     const int c = requireField(field);

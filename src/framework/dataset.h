@@ -58,6 +58,8 @@ public:
     int fieldIndex(const QString &field) const; // case-insensitive, -1 when absent
     QVariant value(const QString &field) const;
     QString asString(const QString &field) const; // null reads as ""
+    // The current row as read from the database, leaving out what is being edited ("" on a new row).
+    QString storedText(const QString &field) const;
     int32_t asInteger(const QString &field) const; // null reads as 0
     bool isNull(const QString &field) const;
     QVariant valueAt(int row, int column) const;
