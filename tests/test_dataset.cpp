@@ -464,7 +464,7 @@ private slots:
         Places p(file);
         p.q.setValue("isim", "Bağlar Köyü");
         file.exec(other);
-        QVERIFY(errorOf([&] { p.q.post(); }).contains("Yenile ile kaydın şimdiki hâlini okuyun"));
+        QVERIFY(errorOf([&] { p.q.post(); }).contains("kaydın şimdiki hâlini okuyun, yazdıklarınız yerinde kalır"));
         p.q.refresh();
         QCOMPARE(p.q.state(), state);
         QCOMPARE(p.q.asString("isim"), QString("Bağlar Köyü"));

@@ -347,7 +347,7 @@ private slots:
                                          "tip = cast(x'4bf679' as text)"
                                       << "" << "" << "Yayla/100/4BF679";
         QTest::newRow("changed meanwhile") << "" << "update harita set py = 77, isim = 'Ak'"
-                                           << "Başka birinin kaydettiği değerler:\nisim: \"Ak\"\n"
+                                           << "başka birinin kaydettiği değerler:\nisim: \"Ak\"\n"
                                            << "Yayla/77/4BC3B679";
         QTest::newRow("deleted meanwhile") << "" << "delete from harita" << "başka biri tarafından silinmiş"
                                            << "Yayla/100/4BC3B679";
@@ -374,7 +374,7 @@ private slots:
             sql(r, meanwhile);
             QTest::keyClick(fBilgigir->DBEdit4, Qt::Key_Return);
             QCOMPARE(answerer.texts.size(), 1);
-            QVERIFY2(answerer.texts[0].contains("Yenile ile kaydın şimdiki hâlini okuyun"),
+            QVERIFY2(answerer.texts[0].contains("kaydın şimdiki hâlini okuyun, yazdıklarınız yerinde kalır"),
                      qPrintable(answerer.texts[0]));
             QCOMPARE(fBilgigir->DBEdit4->text(), QString("Yayla"));
             QTest::mouseClick(fBilgigir->DBNavigator1->button("Refresh"), Qt::LeftButton);

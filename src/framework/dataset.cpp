@@ -175,7 +175,7 @@ bool Dataset::isOpen() const
     return d->state != State::Inactive;
 }
 
-void Dataset::refresh()
+QString Dataset::refresh()
 {
     requireOpen();
     bool changedByOthers = false;
@@ -196,10 +196,8 @@ void Dataset::refresh()
         d->connection.checkAfterFailure();
         throw;
     }
-    if (changedByOthers) {
-        keepEditOnFreshRows(std::move(fresh), key);
-        return;
-    }
+    if (changedByOthers)
+        return keepEditOnFreshRows(std::move(fresh), key);
     const int oldRow = d->current;
     d->rows = std::move(fresh);
     const int count = d->rows.rowCount();
@@ -210,21 +208,33 @@ void Dataset::refresh()
     d->bof = d->eof = count == 0;
     emit rowsReset();
     emit dataChanged(QString());
+    return QString();
 }
 
-void Dataset::keepEditOnFreshRows(Snapshot &&fresh, const QVariant &key)
+QString Dataset::keepEditOnFreshRows(Snapshot &&fresh, const QVariant &key)
 {
     const Row typed = d->buffer;
     const std::vector<bool> changed = d->changed;
     d->rows = std::move(fresh);
     const int row = d->rows.find(d->target->keyField, key);
+    QString note;
     if (row >= 0) {
         d->current = row;
         d->buffer = d->storedRow(row);
+        QStringList theirs;
         for (std::size_t c = 0; c < typed.size(); ++c)
-            if (changed[c])
+            if (changed[c]) {
+                if (variantText(typed[c]) != d->rows.text(row, int(c)))
+                    theirs << QStringLiteral("%1: \"%2\"").arg(d->rows.names()[int(c)], d->rows.text(row, int(c)));
                 d->buffer[c] = typed[c];
+            }
         d->changed = changed;
+        note = QStringLiteral("Kaydın şimdiki hâli okundu; yazdıklarınız yerinde kaldı. ");
+        note += theirs.isEmpty()
+            ? QStringLiteral("Yeniden kaydedebilirsiniz.")
+            : QStringLiteral("Yazdıklarınızın yerinde başka birinin kaydettiği değerler:\n%1\nKaydederseniz "
+                             "sizin yazdıklarınız geçerli olur, Vazgeç ile onlarınkini alırsınız.")
+                  .arg(theirs.join(QLatin1Char('\n')));
     } else {
         // Deleted meanwhile: saving puts the row back as the user sees it.
         d->rowBeforeInsert = std::min(d->current, d->rows.rowCount() - 1);
@@ -236,10 +246,13 @@ void Dataset::keepEditOnFreshRows(Snapshot &&fresh, const QVariant &key)
             d->changed[c] = !typed[c].isNull();
         d->state = State::Insert;
         emit stateChanged();
+        note = QStringLiteral("Kayıt başka biri tarafından silinmiş. Yazdıklarınız yeni bir kayıt olarak duruyor: "
+                              "kaydederseniz kayıt yeniden eklenir, Vazgeç ile bırakırsınız.");
     }
     d->bof = d->eof = false;
     emit rowsReset();
     emit dataChanged(QString());
+    return note;
 }
 
 int Dataset::recordCount() const
@@ -389,12 +402,6 @@ QVariant Dataset::value(const QString &field) const
 QString Dataset::asString(const QString &field) const
 {
     return textAt(d->current, requireField(field));
-}
-
-QString Dataset::storedText(const QString &field) const
-{
-    const int c = requireField(field);
-    return d->current < 0 || d->state == State::Insert ? QString() : d->rows.text(d->current, c);
 }
 
 int32_t Dataset::asInteger(const QString &field) const

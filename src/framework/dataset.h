@@ -38,8 +38,9 @@ public:
     bool isOpen() const;
     // Re-reads the rows, keeping the current one by key. When the row being edited cannot be
     // saved because another has changed it since, the edit is kept on top of the fresh row
-    // (a row deleted meanwhile becomes a new one), ready to be saved again.
-    void refresh();
+    // (a row deleted meanwhile becomes a new one), ready to be saved again, and the result is
+    // a note for the user naming the other's differing values; otherwise it is empty.
+    QString refresh();
 
     int recordCount() const;
     int recNo() const; // 0-based current row, -1 when there is none
@@ -58,8 +59,6 @@ public:
     int fieldIndex(const QString &field) const; // case-insensitive, -1 when absent
     QVariant value(const QString &field) const;
     QString asString(const QString &field) const; // null reads as ""
-    // The current row as read from the database, leaving out what is being edited ("" on a new row).
-    QString storedText(const QString &field) const;
     int32_t asInteger(const QString &field) const; // null reads as 0
     bool isNull(const QString &field) const;
     QVariant valueAt(int row, int column) const;
@@ -105,7 +104,7 @@ signals:
 private:
     void requireOpen() const;
     int requireField(const QString &field) const;
-    void keepEditOnFreshRows(Snapshot &&fresh, const QVariant &key);
+    QString keepEditOnFreshRows(Snapshot &&fresh, const QVariant &key);
     void takeRejection();
     void setCurrent(int row, bool bof, bool eof);
     void writeCurrent();

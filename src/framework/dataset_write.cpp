@@ -204,8 +204,9 @@ Row updateRow(QSqlDatabase db, const WriteTarget &t, const Row &original, const 
         bindUnchanged(q, t, original);
         run(q);
         if (q.numRowsAffected() != 1)
-            throw changedByOthers(QStringLiteral("Hiçbir şey kaydedilmedi. Yenile ile kaydın şimdiki hâlini "
-                                                 "okuyun (yazdıklarınız yerinde kalır), sonra yeniden kaydedin"));
+            throw changedByOthers(QStringLiteral("Hiçbir şey kaydedilmedi. Yenile düğmesiyle (tabloda F5 ile) "
+                                                 "kaydın şimdiki hâlini okuyun, yazdıklarınız yerinde kalır; "
+                                                 "sonra yeniden kaydedin"));
         const QVariant key = changed[t.keyField] ? values[t.keyField] : original[t.keyField];
         return reread(db, t, key, values);
     });

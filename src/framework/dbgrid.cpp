@@ -1,4 +1,5 @@
 #include "dbgrid.h"
+#include "dbnavigator.h"
 #include "dataset.h"
 #include "messages.h"
 #include "textconv.h"
@@ -181,6 +182,10 @@ void DBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hin
 
 void DBGrid::keyPressEvent(QKeyEvent *event)
 {
+    if (event->key() == Qt::Key_F5) {
+        refreshTelling(m_data);
+        return;
+    }
     if (state() != QAbstractItemView::EditingState && m_data.isEditing()) {
         if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
             guarded([&] { m_data.post(); });

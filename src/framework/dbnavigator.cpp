@@ -123,29 +123,13 @@ void DBNavigator::cancel()
 
 void DBNavigator::refresh()
 {
-    bool keptEdit = false;
-    guarded([&] {
-        const bool editing = m_data.isEditing();
-        m_data.refresh();
-        keptEdit = editing && m_data.isEditing(); // the save was refused: another changed the row
-    });
-    if (keptEdit)
-        showMessage(keptEditText());
+    refreshTelling(m_data);
 }
 
-QString DBNavigator::keptEditText() const
+void refreshTelling(Dataset &data)
 {
-    if (m_data.state() == Dataset::State::Insert)
-        return QStringLiteral("Kayıt başka biri tarafından silinmiş. Yazdıklarınız yeni bir kayıt olarak duruyor: "
-                              "kaydederseniz kayıt yeniden eklenir, Vazgeç ile bırakırsınız.");
-    QStringList theirs;
-    for (const QString &field : m_data.fieldNames())
-        if (m_data.storedText(field) != m_data.asString(field))
-            theirs << QStringLiteral("%1: \"%2\"").arg(field, m_data.storedText(field));
-    if (theirs.isEmpty())
-        return QStringLiteral("Kaydın şimdiki hâli okundu; yazdıklarınız yerinde kaldı. Yeniden kaydedebilirsiniz.");
-    return QStringLiteral("Kaydın şimdiki hâli okundu; yazdıklarınız yerinde kaldı. Başka birinin kaydettiği "
-                          "değerler:\n%1\nKaydederseniz sizin yazdıklarınız geçerli olur, Vazgeç ile "
-                          "onlarınkini alırsınız.")
-        .arg(theirs.join(QLatin1Char('\n')));
+    QString note;
+    guarded([&] { note = data.refresh(); });
+    if (!note.isEmpty())
+        showMessage(note);
 }

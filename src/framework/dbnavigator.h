@@ -25,14 +25,15 @@ public:
     void remove(); // asks "Delete record?" first
     void post();
     void cancel();
-    // Re-reads the rows. When the edited row could not be saved because another changed it,
-    // the typing stays on the fresh row and a message names the other's differing values.
     void refresh();
 
 private:
     void updateButtons();
-    QString keptEditText() const;
 
     Dataset &m_data;
     std::array<QToolButton *, 9> m_buttons{}; // in the order of the row
 };
+
+// Refreshes behind guarded() and shows the dataset's note when it kept an edit that another's
+// change had refused (the navigator's Refresh, F5 in a grid).
+void refreshTelling(Dataset &data);
