@@ -598,6 +598,18 @@ private slots:
         a.remove();
         b.refresh();
         QCOMPARE(b.recordCount(), 1);
+
+        // A save refused there is kept through a refresh and then goes through.
+        QVERIFY(a.locate("isim", "Birinci"));
+        a.setValue("py", 51);
+        a.post();
+        b.setValue("isim", "Üçüncü");
+        QVERIFY(errorOf([&] { b.post(); }).contains("Hiçbir şey kaydedilmedi"));
+        QVERIFY(b.refresh().contains("yazdıklarınız yerinde kaldı"));
+        b.post();
+        a.refresh();
+        QCOMPARE(a.asString("isim"), QString("Üçüncü"));
+        QCOMPARE(a.asInteger("py"), 51);
     }
 };
 
