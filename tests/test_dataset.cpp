@@ -426,6 +426,10 @@ private slots:
                   "where id = 3");
         Places p(file);
         QVERIFY(p.q.locate("id", 3));
+        const QVariant legacyName = p.q.value("isim");
+        p.q.first();
+        QVERIFY(p.q.locate("isim", legacyName)); // found by its stored bytes
+        QCOMPARE(p.q.asInteger("id"), 3);
         if (field.isEmpty()) {
             p.q.remove();
             QCOMPARE(file.stored(3, "isim").toString(), QString("<no row>"));

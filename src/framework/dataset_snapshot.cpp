@@ -38,7 +38,8 @@ QString errorText(const QSqlError &error)
 struct Target {
     explicit Target(const QVariant &value)
         : null(!value.isValid() || value.isNull()), text(null ? QString() : value.toString()),
-          utf8(text.toUtf8())
+          utf8(value.metaType() == QMetaType::fromType<StoredText>() ? value.value<StoredText>().bytes
+                                                                      : text.toUtf8())
     {
         bool ok = false;
         const qlonglong n = text.toLongLong(&ok);
