@@ -44,8 +44,9 @@ public:
             exec({QStringLiteral("drop database if exists %1 with (force)").arg(m_name)});
     }
     QString uri() const { return m_uri; }
+    QString name() const { return m_name; }
 
-private:
+    // Runs statements on the server's own database; returns an error text, empty on success.
     QString exec(const QStringList &statements)
     {
         QString error;
@@ -70,6 +71,7 @@ private:
         return error;
     }
 
+private:
     QString m_name;
     QString m_uri;
     QString m_admin;

@@ -1,4 +1,5 @@
 #include "places/statements.h"
+#include "testsupport.h"
 
 #include <QTest>
 
@@ -59,6 +60,30 @@ private slots:
         QFETCH(int, y);
         QFETCH(QString, sql);
         QCOMPARE(statements::nearby(sheet, x, y, 10), sql);
+    }
+
+    // Texts no statement carries are refused before one is built, the same for both back-ends.
+    void refused_data()
+    {
+        QTest::addColumn<QString>("sheet");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("error");
+        const QString nul = "Metin NUL karakteri (kodu 0) içeremez; sorgu gönderilmedi.";
+        const QString tooLong =
+            "Metin en çok 10000 karakter olabilir (bu metin 10001 karakter); sorgu gönderilmedi.";
+        QTest::newRow("NUL in a name") << "*" << QString("ka") + QChar(0) + "ra" << nul;
+        QTest::newRow("NUL in a sheet") << QString("1") + QChar(0) + "2" << "*" << nul;
+        QTest::newRow("name too long") << "*" << QString(10001, u'ş') << tooLong;
+        QTest::newRow("blanks trimmed first") << "*" << " " + QString(10000, 'a') + " " << "";
+    }
+    void refused()
+    {
+        QFETCH(QString, sheet);
+        QFETCH(QString, name);
+        QFETCH(QString, error);
+        QCOMPARE(errorOf([&] { statements::search(sheet, "*", name); }), error.isEmpty() ? "<no error>" : error);
+        if (name == "*")
+            QCOMPARE(errorOf([&] { statements::nearby(sheet, 0, 0, 10); }), error);
     }
 };
 

@@ -35,6 +35,22 @@ void installLike(QSqlDatabase &db)
         throw Error(QStringLiteral("Türkçe LIKE, SQLite bağlantısına kurulamadı."));
 }
 
+// A saved place must survive a crash and a power cut, and the file may sit on a file
+// server: a rollback journal, never WAL (a file keeps WAL mode once any program set it, and
+// WAL does not work on network file systems). Deleting the journal is the commit: "extra"
+// syncs the folder after it, which "full", the default, does not.
+void requireRollbackJournal(QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("pragma journal_mode = delete")) || !q.next())
+        throw Error(q.lastError().text());
+    if (q.value(0).toString() != QLatin1String("delete"))
+        throw Error(QStringLiteral("SQLite veritabanı WAL kipinden çıkarılamadı; onu açık tutan "
+                                   "programları kapatıp yeniden deneyin."));
+    if (!q.exec(QStringLiteral("pragma synchronous = extra")))
+        throw Error(q.lastError().text());
+}
+
 void checkTables(QSqlDatabase &db)
 {
     QSqlQuery q(db);
@@ -83,13 +99,15 @@ void Connection::open(const QString &target)
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000"));
     }
     if (!db.open())
-        throw Error(db.lastError().text());
+        throw Error(withoutPassword(db.lastError().text(), target));
     try {
         if (m_postgres)
             preparePostgresSession(db);
         else
             installLike(db);
         checkTables(db);
+        if (!m_postgres)
+            requireRollbackJournal(db);
     } catch (...) {
         db.close();
         throw;

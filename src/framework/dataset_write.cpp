@@ -8,6 +8,8 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <sqlite3.h>
+
 namespace {
 
 QString errorText(const QSqlError &error)
@@ -18,6 +20,15 @@ QString errorText(const QSqlError &error)
     if (code == QLatin1String("5") || code == QLatin1String("6"))
         return QStringLiteral("Veritabanı başka bir program tarafından kilitli; hiçbir şey kaydedilmedi. "
                               "Biraz sonra yeniden deneyin (%1)").arg(text);
+    // A failed SQLite write is rolled back from its journal, at once or at the next open.
+    // SQLite's codes are numbers below 10000 (the primary code in the low byte), PostgreSQL's five characters.
+    switch (code.size() < 5 ? code.toInt() & 0xff : 0) {
+    case 13: // SQLITE_FULL
+        return QStringLiteral("Diskte yer kalmadı; hiçbir şey kaydedilmedi. Yer açıp yeniden deneyin (%1)").arg(text);
+    case 8: case 10: case 14: // SQLITE_READONLY, SQLITE_IOERR, SQLITE_CANTOPEN
+        return QStringLiteral("Veritabanı dosyasına yazılamadı (salt okunur ya da erişilemiyor); hiçbir şey "
+                              "kaydedilmedi. Yazılabilir olunca yeniden deneyin (%1)").arg(text);
+    }
     return text;
 }
 
@@ -122,6 +133,18 @@ Row reread(QSqlDatabase &db, const WriteTarget &t, const QVariant &key, Row valu
     return values;
 }
 
+// Qt's SQLite driver reports a failed commit without SQLite's code: take it from the connection.
+QSqlError commitError(const QSqlDatabase &db)
+{
+    const QSqlError error = db.lastError();
+    const QVariant handle = db.driver()->handle();
+    if (!error.nativeErrorCode().isEmpty() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return error;
+    sqlite3 *raw = *static_cast<sqlite3 *const *>(handle.constData());
+    return QSqlError(error.driverText(), error.databaseText(), error.type(),
+                     raw ? QString::number(sqlite3_errcode(raw)) : QString());
+}
+
 template <class Work> auto inTransaction(QSqlDatabase &db, Work &&work)
 {
     if (!db.transaction())
@@ -129,7 +152,7 @@ template <class Work> auto inTransaction(QSqlDatabase &db, Work &&work)
     try {
         auto result = work();
         if (!db.commit())
-            throw Error(errorText(db.lastError()));
+            throw Error(errorText(commitError(db)));
         return result;
     } catch (...) {
         db.rollback();

@@ -4,6 +4,7 @@
 #include "app/uGenel.h"
 #include "app/accesshint.h"
 #include "data/accessimport.h"
+#include "data/postgres.h"
 #include "framework/dataset.h"
 #include "framework/errors.h"
 #include "framework/messages.h"
@@ -124,7 +125,8 @@ void TfHarita::connectDatabase(const QString &databaseFile)
     }
     if (!ADOConnection1.isOpen()) {
         // The path as the user wrote it, separator doubled after the folder.
-        showMessage(QStringLiteral("Veritabanı bulunamadı. Yolun geçerliliğini kontrol edin: ") + dir + '/' + databaseFile);
+        showMessage(QStringLiteral("Veritabanı bulunamadı. Yolun geçerliliğini kontrol edin: ") + dir + '/'
+                    + withoutPassword(databaseFile));
         requestQuit();
         if (failure)
             std::rethrow_exception(failure);

@@ -1,4 +1,5 @@
 #include "statements.h"
+#include "framework/errors.h"
 #include "framework/textconv.h"
 
 namespace statements {
@@ -8,6 +9,19 @@ namespace {
 bool isEmptyCondition(const QString &trimmed)
 {
     return trimmed.isEmpty() || trimmed == QLatin1String("*");
+}
+
+// Both back-ends must answer alike: a NUL would cut the statement short on either,
+// and SQLite refuses a LIKE pattern over 50,000 bytes (at most three per character).
+QString checked(const QString &text)
+{
+    if (text.contains(QChar(0)))
+        throw Error(QStringLiteral("Metin NUL karakteri (kodu 0) içeremez; sorgu gönderilmedi."));
+    if (text.size() > kMaxTextLength)
+        throw Error(QStringLiteral("Metin en çok %1 karakter olabilir (bu metin %2 karakter); sorgu gönderilmedi.")
+                        .arg(kMaxTextLength)
+                        .arg(text.size()));
+    return text;
 }
 }
 
@@ -20,9 +34,9 @@ QString quoted(const QString &text)
 
 QString search(const QString &sheet, const QString &type, const QString &name)
 {
-    const QString s = trimText(sheet);
-    const QString t = trimText(type);
-    const QString n = trimText(name);
+    const QString s = checked(trimText(sheet));
+    const QString t = checked(trimText(type));
+    const QString n = checked(trimText(name));
     QString sql = isEmptyCondition(s) ? QStringLiteral("SELECT * FROM harita WHERE tip LIKE ")
                                       : QStringLiteral("SELECT * FROM harita WHERE pafta LIKE ") + s +
                                             QStringLiteral(" AND tip LIKE ");
@@ -36,7 +50,7 @@ QString search(const QString &sheet, const QString &type, const QString &name)
 QString nearby(const QString &sheet, int x, int y, int r)
 {
     return QStringLiteral("SELECT * FROM harita WHERE  pafta=%1 AND PX >=%2 AND PX <=%3 AND PY >=%4 AND PY <=%5")
-        .arg(quoted(sheet))
+        .arg(quoted(checked(sheet)))
         .arg(x - r)
         .arg(x + r)
         .arg(y - r)

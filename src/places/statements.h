@@ -4,10 +4,15 @@
 // The SQL texts the place search and the nearby check send, built text for text.
 namespace statements {
 
+// The longest text a statement carries.
+constexpr qsizetype kMaxTextLength = 10000;
+
 // Encloses in single quotes, doubling every single quote inside.
 QString quoted(const QString &text);
 
 // The search over harita for the texts of the sheet, type and name boxes.
+// Throws Error, before any statement exists, for a text holding a NUL or longer than
+// kMaxTextLength; so does nearby() for its sheet.
 QString search(const QString &sheet, const QString &type, const QString &name);
 
 // Places of one sheet inside the square of half-width r around (x, y), bounds inclusive.
