@@ -335,6 +335,28 @@ private slots:
         QCOMPARE(fHarita->qHarita->isEditing(), !ends);
     }
 
+    // A px that is not a number, typed into a stored place, stops the ending with the
+    // conversion error instead of being dropped unasked.
+    void badNumberTypedStopsTheEnd()
+    {
+        TempRegion r;
+        sql(r, "delete from harita");
+        addPlace(r, "Akköy", 100, 100, r.region.sheetNumbers.first());
+        RunningZemira z(r.dir());
+        fHarita->show();
+        DialogAnswerer answerer;
+        QTest::mouseClick(fHarita->Button4, Qt::LeftButton);
+        showStoredPlace();
+        fBilgigir->DBEdit1->selectAll();
+        QTest::keyClicks(fBilgigir->DBEdit1, "x");
+        QTest::mouseClick(fHarita->Button7, Qt::LeftButton);
+        QCOMPARE(answerer.kinds, QStringList{"ErrorReport"});
+        QVERIFY2(answerer.texts[0].contains("'x'"), qPrintable(answerer.texts[0]));
+        QVERIFY(!quitRequested());
+        QCOMPARE(fBilgigir->DBEdit1->text(), QString("x"));
+        QCOMPARE(fHarita->qHarita->state(), Dataset::State::Edit);
+    }
+
     // A new name typed for a stored place is saved: over a name kept in a legacy code page, and,
     // after another changed or deleted the row meanwhile, once Refresh has read it again.
     void renamingAStoredPlace_data()
