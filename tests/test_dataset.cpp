@@ -17,6 +17,8 @@
 
 #include <memory>
 
+Q_DECLARE_METATYPE(Dataset::State)
+
 namespace {
 
 const QString kPlaces = QStringLiteral("select * from harita order by px");
@@ -403,6 +405,97 @@ private slots:
         QCOMPARE(p.q.recordCount(), 4);
     }
 
+    // Texts stored in a legacy code page (Windows-1254 "Çamlık", "Köy") are not UTF-8: the
+    // unchanged-row check must compare the stored bytes, and a save must keep those it does not write.
+    void legacyBytesRowIsWritable_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("keptColumn");
+        QTest::newRow("name") << "isim" << QVariant("Çamlık Köyü") << "tip";
+        QTest::newRow("px") << "px" << QVariant(205) << "isim";
+        QTest::newRow("delete") << QString() << QVariant() << QString();
+    }
+    void legacyBytesRowIsWritable()
+    {
+        QFETCH(QString, field);
+        QFETCH(QVariant, value);
+        QFETCH(QString, keptColumn);
+        PlacesFile file;
+        file.exec("update harita set isim = cast(x'c7616d6cfd6b' as text), tip = cast(x'4bf679' as text) "
+                  "where id = 3");
+        Places p(file);
+        QVERIFY(p.q.locate("id", 3));
+        const QVariant legacyName = p.q.value("isim");
+        p.q.first();
+        QVERIFY(p.q.locate("isim", legacyName)); // found by its stored bytes
+        QCOMPARE(p.q.asInteger("id"), 3);
+        if (field.isEmpty()) {
+            p.q.remove();
+            QCOMPARE(file.stored(3, "isim").toString(), QString("<no row>"));
+            return;
+        }
+        const QByteArray kept = file.stored(3, "hex(" + keptColumn + ")").toByteArray();
+        p.q.setValue(field, value);
+        p.q.post();
+        QCOMPARE(file.stored(3, field), value);
+        QCOMPARE(file.stored(3, "hex(" + keptColumn + ")").toByteArray(), kept);
+        // The snapshot holds the bytes again, so the row can be saved a second time.
+        p.q.setValue("py", 61);
+        p.q.post();
+        QCOMPARE(file.stored(3, "py").toInt(), 61);
+        QCOMPARE(file.stored(3, "hex(" + keptColumn + ")").toByteArray(), kept);
+    }
+
+    // After a save refused because another changed or deleted the row, a refresh keeps what
+    // was typed on top of the row as it is now, and the next save goes through.
+    void refreshAfterARefusedSaveKeepsTheTyping_data()
+    {
+        QTest::addColumn<QString>("other");
+        QTest::addColumn<Dataset::State>("state");
+        QTest::addColumn<int>("py");
+        QTest::newRow("another column") << "update harita set py = 55 where id = 2" << Dataset::State::Edit << 55;
+        QTest::newRow("the same column") << "update harita set isim = 'Bağlarbaşı' where id = 2"
+                                         << Dataset::State::Edit << 50;
+        QTest::newRow("deleted") << "delete from harita where id = 2" << Dataset::State::Insert << 50;
+    }
+    void refreshAfterARefusedSaveKeepsTheTyping()
+    {
+        QFETCH(QString, other);
+        QFETCH(Dataset::State, state);
+        QFETCH(int, py);
+        PlacesFile file;
+        Places p(file);
+        p.q.setValue("isim", "Bağlar Köyü");
+        file.exec(other);
+        QVERIFY(errorOf([&] { p.q.post(); }).contains("kaydın şimdiki hâlini okuyun, yazdıklarınız yerinde kalır"));
+        p.q.refresh();
+        QCOMPARE(p.q.state(), state);
+        QCOMPARE(p.q.asString("isim"), QString("Bağlar Köyü"));
+        QCOMPARE(p.q.asInteger("py"), py);
+        p.q.post();
+        QCOMPARE(file.stored(2, "isim").toString(), QString("Bağlar Köyü"));
+        QCOMPARE(file.stored(2, "py").toInt(), py);
+        QCOMPARE(file.stored(2, "kod").toString(), QString("x y"));
+        QCOMPARE(file.rows(), 4);
+    }
+
+    // The importer keeps a source column named rowid; it must not stand in for SQLite's own.
+    void newRowBesideAColumnNamedRowid()
+    {
+        PlacesFile file;
+        file.exec("alter table harita add column rowid integer");
+        file.exec("update harita set rowid = 7");
+        Places p(file);
+        p.q.append();
+        p.q.setValue("px", 5);
+        p.q.setValue("isim", "Yeni");
+        p.q.post();
+        const int id = p.q.asInteger("id");
+        QCOMPARE(file.stored(id, "isim").toString(), QString("Yeni"));
+        QVERIFY(p.q.isNull("rowid"));
+    }
+
     void lockedDatabaseFailsTheSaveSoonAndKeepsTheRow()
     {
         PlacesFile file;
@@ -509,6 +602,18 @@ private slots:
         a.remove();
         b.refresh();
         QCOMPARE(b.recordCount(), 1);
+
+        // A save refused there is kept through a refresh and then goes through.
+        QVERIFY(a.locate("isim", "Birinci"));
+        a.setValue("py", 51);
+        a.post();
+        b.setValue("isim", "Üçüncü");
+        QVERIFY(errorOf([&] { b.post(); }).contains("Hiçbir şey kaydedilmedi"));
+        QVERIFY(b.refresh().contains("yazdıklarınız yerinde kaldı"));
+        b.post();
+        a.refresh();
+        QCOMPARE(a.asString("isim"), QString("Üçüncü"));
+        QCOMPARE(a.asInteger("py"), 51);
     }
 };
 

@@ -269,6 +269,50 @@ private slots:
         QCOMPARE(model->rowCount(), 300);
         QCOMPARE(grid.currentIndex().row(), 8);
     }
+
+    // A grid's cell editor closed with Enter and no change ends the row's edit; text typed
+    // into another control of the row is part of that edit and is saved, not dropped.
+    void gridEditorClosedUnchangedSavesTextTypedElsewhere()
+    {
+        PlacesFixture f;
+        DBEdit name(f.places, "isim");
+        DBGrid grid(f.places, {{"px"}});
+        name.show();
+        grid.show();
+        QTest::keyClicks(&name, " Yeni");
+        grid.activateWindow();
+        grid.edit(grid.model()->index(0, 0));
+        auto *editor = grid.viewport()->findChild<QLineEdit *>();
+        QVERIFY(editor);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(f.places.state(), Dataset::State::Browse);
+        QCOMPARE(f.stored(1, "isim").toString(), QString("Yer 1 Yeni"));
+        QCOMPARE(name.text(), QString("Yer 1 Yeni"));
+    }
+
+    // F5 in a grid whose row could not be saved because another changed it reads the row again
+    // under the typed value, which the next Enter saves.
+    void gridF5KeepsAnEditRefusedAsChangedByAnother()
+    {
+        PlacesFixture f;
+        DBGrid grid(f.places, {{"isim"}, {"py"}});
+        grid.show();
+        DialogAnswerer answerer;
+        QAbstractItemModel *model = grid.model();
+        QVERIFY(model->setData(model->index(0, 0), "Yeni Yer"));
+        QSqlQuery(f.connection.database()).exec("update harita set py = 99 where id = 1");
+        QTest::keyClick(&grid, Qt::Key_Return);
+        QCOMPARE(answerer.texts.size(), 1);
+        QTest::keyClick(&grid, Qt::Key_F5);
+        QCOMPARE(answerer.texts.size(), 2);
+        QVERIFY2(answerer.texts[1].contains("yazdıklarınız yerinde kaldı"), qPrintable(answerer.texts[1]));
+        QCOMPARE(model->index(0, 0).data().toString(), QString("Yeni Yer"));
+        QCOMPARE(model->index(0, 1).data().toString(), QString("99"));
+        QTest::keyClick(&grid, Qt::Key_Return);
+        QCOMPARE(f.places.state(), Dataset::State::Browse);
+        QCOMPARE(f.stored(1, "isim").toString(), QString("Yeni Yer"));
+        QCOMPARE(f.stored(1, "py").toInt(), 99);
+    }
 };
 
 QTEST_MAIN(TestDbControls)

@@ -19,6 +19,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
+#include <QToolButton>
 
 namespace {
 
@@ -70,6 +71,15 @@ bool marked(QPoint view)
 bool ringAround(QPoint view)
 {
     return marked(view + QPoint(10, 0)) && !marked(view);
+}
+
+// In add mode, brings up the entry window on the only stored place: a new place begun away
+// from it and given up with the navigator's Cancel leaves the window on it.
+void showStoredPlace()
+{
+    clickAt(fHarita->Image2, QPoint(300, 300));
+    QTest::mouseClick(fBilgigir->DBNavigator1->button("Cancel"), Qt::LeftButton);
+    QCOMPARE(fHarita->qHarita->state(), Dataset::State::Browse);
 }
 
 } // namespace
@@ -275,35 +285,130 @@ private slots:
         QCOMPARE(fBilgigir->DBEdit1->text(), QString("105"));
     }
 
-    // Ending the program with a changed, unsaved place asks first.
+    // Ending the program with a changed, unsaved place asks first, also when the change is
+    // only text typed into the name of a stored place, and whichever way the program is ended.
     void unsavedPlaceOnExit_data()
     {
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<bool>("closeWindow");
         QTest::addColumn<QString>("answer");
         QTest::addColumn<bool>("ends");
-        QTest::addColumn<int>("saved");
-        QTest::newRow("Evet saves") << "Evet" << true << 1;
-        QTest::newRow("Hayır drops") << "Hayır" << true << 0;
-        QTest::newRow("İptal keeps working") << "İptal" << false << 0;
+        QTest::addColumn<QString>("names");
+        QTest::newRow("new, Evet saves") << false << false << "Evet" << true << "Yeni";
+        QTest::newRow("new, Hayır drops") << false << false << "Hayır" << true << "";
+        QTest::newRow("new, İptal keeps working") << false << false << "İptal" << false << "";
+        QTest::newRow("stored, window closed, Evet saves") << true << true << "Evet" << true << "Akköy Yayla";
+        QTest::newRow("stored, Hayır drops") << true << false << "Hayır" << true << "Akköy";
+        QTest::newRow("stored, window closed, İptal keeps working") << true << true << "İptal" << false << "Akköy";
     }
     void unsavedPlaceOnExit()
     {
+        QFETCH(bool, stored);
+        QFETCH(bool, closeWindow);
         QFETCH(QString, answer);
         QFETCH(bool, ends);
-        QFETCH(int, saved);
+        QFETCH(QString, names);
         TempRegion r;
         sql(r, "delete from harita");
+        if (stored)
+            addPlace(r, "Akköy", 100, 100, r.region.sheetNumbers.first());
         RunningZemira z(r.dir());
         fHarita->show();
         DialogAnswerer answerer;
         QTest::mouseClick(fHarita->Button4, Qt::LeftButton);
-        clickAt(fHarita->Image2, QPoint(50, 60));
-        QTest::keyClicks(fBilgigir->DBEdit4, "Yeni");
+        if (stored) {
+            showStoredPlace();
+            QTest::keyClick(fBilgigir->DBEdit4, Qt::Key_End);
+            QTest::keyClicks(fBilgigir->DBEdit4, " Yayla");
+        } else {
+            clickAt(fHarita->Image2, QPoint(50, 60));
+            QTest::keyClicks(fBilgigir->DBEdit4, "Yeni");
+        }
         answerer.answers = QStringList{answer};
-        QTest::mouseClick(fHarita->Button7, Qt::LeftButton);
+        if (closeWindow)
+            fHarita->close();
+        else
+            QTest::mouseClick(fHarita->Button7, Qt::LeftButton);
         QCOMPARE(answerer.texts, QStringList{"Kaydedilmemiş bir yer bilgisi var. Kaydedilsin mi?"});
         QCOMPARE(quitRequested(), ends);
-        QCOMPARE(placeCount(r), saved);
+        QCOMPARE(sql(r, "select group_concat(isim) from harita").toString(), names);
         QCOMPARE(fHarita->qHarita->isEditing(), !ends);
+    }
+
+    // A px that is not a number, typed into a stored place, stops the ending with the
+    // conversion error instead of being dropped unasked.
+    void badNumberTypedStopsTheEnd()
+    {
+        TempRegion r;
+        sql(r, "delete from harita");
+        addPlace(r, "Akköy", 100, 100, r.region.sheetNumbers.first());
+        RunningZemira z(r.dir());
+        fHarita->show();
+        DialogAnswerer answerer;
+        QTest::mouseClick(fHarita->Button4, Qt::LeftButton);
+        showStoredPlace();
+        fBilgigir->DBEdit1->selectAll();
+        QTest::keyClicks(fBilgigir->DBEdit1, "x");
+        QTest::mouseClick(fHarita->Button7, Qt::LeftButton);
+        QCOMPARE(answerer.kinds, QStringList{"ErrorReport"});
+        QVERIFY2(answerer.texts[0].contains("'x'"), qPrintable(answerer.texts[0]));
+        QVERIFY(!quitRequested());
+        QCOMPARE(fBilgigir->DBEdit1->text(), QString("x"));
+        QCOMPARE(fHarita->qHarita->state(), Dataset::State::Edit);
+    }
+
+    // A new name typed for a stored place is saved: over a name kept in a legacy code page, and,
+    // after another changed or deleted the row meanwhile, once Refresh has read it again.
+    void renamingAStoredPlace_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<QString>("refreshSays"); // the part of Refresh's message that shows the other's work
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("legacy bytes") << "update harita set isim = cast(x'416b6bf679' as text), "
+                                         "tip = cast(x'4bf679' as text)"
+                                      << "" << "" << "Yayla/100/4BF679";
+        QTest::newRow("changed meanwhile") << "" << "update harita set py = 77, isim = 'Ak'"
+                                           << "başka birinin kaydettiği değerler:\nisim: \"Ak\"\n"
+                                           << "Yayla/77/4BC3B679";
+        QTest::newRow("deleted meanwhile") << "" << "delete from harita" << "başka biri tarafından silinmiş"
+                                           << "Yayla/100/4BC3B679";
+    }
+    void renamingAStoredPlace()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, meanwhile);
+        QFETCH(QString, refreshSays);
+        QFETCH(QString, stored);
+        TempRegion r;
+        sql(r, "delete from harita");
+        addPlace(r, "Akköy", 100, 100, r.region.sheetNumbers.first());
+        if (!before.isEmpty())
+            sql(r, before);
+        RunningZemira z(r.dir());
+        fHarita->show();
+        DialogAnswerer answerer;
+        QTest::mouseClick(fHarita->Button4, Qt::LeftButton);
+        showStoredPlace();
+        fBilgigir->DBEdit4->selectAll();
+        QTest::keyClicks(fBilgigir->DBEdit4, "Yayla");
+        if (!meanwhile.isEmpty()) {
+            sql(r, meanwhile);
+            QTest::keyClick(fBilgigir->DBEdit4, Qt::Key_Return);
+            QCOMPARE(answerer.texts.size(), 1);
+            QVERIFY2(answerer.texts[0].contains("kaydın şimdiki hâlini okuyun, yazdıklarınız yerinde kalır"),
+                     qPrintable(answerer.texts[0]));
+            QCOMPARE(fBilgigir->DBEdit4->text(), QString("Yayla"));
+            QTest::mouseClick(fBilgigir->DBNavigator1->button("Refresh"), Qt::LeftButton);
+            QCOMPARE(answerer.texts.size(), 2);
+            QVERIFY2(answerer.texts[1].contains(refreshSays), qPrintable(answerer.texts[1]));
+            QCOMPARE(fBilgigir->DBEdit4->text(), QString("Yayla"));
+            QCOMPARE(fBilgigir->DBEdit2->text(), stored.section('/', 1, 1));
+        }
+        QTest::keyClick(fBilgigir->DBEdit4, Qt::Key_Return);
+        QCOMPARE(answerer.texts.size(), meanwhile.isEmpty() ? 0 : 2);
+        QCOMPARE(fHarita->qHarita->state(), Dataset::State::Browse);
+        QCOMPARE(sql(r, "select group_concat(isim || '/' || py || '/' || hex(tip)) from harita").toString(), stored);
     }
 };
 

@@ -175,10 +175,15 @@ bool Dataset::isOpen() const
     return d->state != State::Inactive;
 }
 
-void Dataset::refresh()
+QString Dataset::refresh()
 {
     requireOpen();
-    endEdit();
+    bool changedByOthers = false;
+    try {
+        endEdit();
+    } catch (const RowChangedByOthers &) {
+        changedByOthers = true;
+    }
     // A dataset that cannot be written back keeps its place by row number instead of by key.
     const int keyField = d->target ? d->target->keyField : -1;
     QVariant key;
@@ -191,6 +196,8 @@ void Dataset::refresh()
         d->connection.checkAfterFailure();
         throw;
     }
+    if (changedByOthers)
+        return keepEditOnFreshRows(std::move(fresh), key);
     const int oldRow = d->current;
     d->rows = std::move(fresh);
     const int count = d->rows.rowCount();
@@ -201,6 +208,51 @@ void Dataset::refresh()
     d->bof = d->eof = count == 0;
     emit rowsReset();
     emit dataChanged(QString());
+    return QString();
+}
+
+QString Dataset::keepEditOnFreshRows(Snapshot &&fresh, const QVariant &key)
+{
+    const Row typed = d->buffer;
+    const std::vector<bool> changed = d->changed;
+    d->rows = std::move(fresh);
+    const int row = d->rows.find(d->target->keyField, key);
+    QString note;
+    if (row >= 0) {
+        d->current = row;
+        d->buffer = d->storedRow(row);
+        QStringList theirs;
+        for (std::size_t c = 0; c < typed.size(); ++c)
+            if (changed[c]) {
+                if (variantText(typed[c]) != d->rows.text(row, int(c)))
+                    theirs << QStringLiteral("%1: \"%2\"").arg(d->rows.names()[int(c)], d->rows.text(row, int(c)));
+                d->buffer[c] = typed[c];
+            }
+        d->changed = changed;
+        note = QStringLiteral("Kaydın şimdiki hâli okundu; yazdıklarınız yerinde kaldı. ");
+        note += theirs.isEmpty()
+            ? QStringLiteral("Yeniden kaydedebilirsiniz.")
+            : QStringLiteral("Yazdıklarınızın yerinde başka birinin kaydettiği değerler:\n%1\nKaydederseniz "
+                             "sizin yazdıklarınız geçerli olur, Vazgeç ile onlarınkini alırsınız.")
+                  .arg(theirs.join(QLatin1Char('\n')));
+    } else {
+        // Deleted meanwhile: saving puts the row back as the user sees it.
+        d->rowBeforeInsert = std::min(d->current, d->rows.rowCount() - 1);
+        d->rows.appendNullRow();
+        d->current = d->rows.rowCount() - 1;
+        d->buffer = typed;
+        d->changed.assign(typed.size(), false);
+        for (std::size_t c = 0; c < typed.size(); ++c)
+            d->changed[c] = !typed[c].isNull();
+        d->state = State::Insert;
+        emit stateChanged();
+        note = QStringLiteral("Kayıt başka biri tarafından silinmiş. Yazdıklarınız yeni bir kayıt olarak duruyor: "
+                              "kaydederseniz kayıt yeniden eklenir, Vazgeç ile bırakırsınız.");
+    }
+    d->bof = d->eof = false;
+    emit rowsReset();
+    emit dataChanged(QString());
+    return note;
 }
 
 int Dataset::recordCount() const
@@ -238,13 +290,20 @@ void Dataset::rejectUpdate(std::exception_ptr error)
         d->rejected = error;
 }
 
-void Dataset::endEdit()
+void Dataset::updateRecord()
 {
     if (!isEditing())
         return;
     d->rejected = nullptr;
     emit updatingRecord();
     takeRejection();
+}
+
+void Dataset::endEdit()
+{
+    if (!isEditing())
+        return;
+    updateRecord();
     if (modified())
         post();
     else
@@ -452,9 +511,7 @@ void Dataset::post()
 {
     if (!isEditing())
         throw Error(QStringLiteral("%1: Dataset not in edit or insert mode").arg(objectName()));
-    d->rejected = nullptr;
-    emit updatingRecord();
-    takeRejection();
+    updateRecord();
     if (beforePost)
         beforePost(*this);
     writeCurrent();

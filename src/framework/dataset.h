@@ -10,6 +10,7 @@
 #include <vector>
 
 class Connection;
+class Snapshot;
 
 // A query run into a client-side snapshot with a current row, as the windows use it.
 // Rows are read once by open() (exact record count); the snapshot is not re-queried
@@ -17,7 +18,7 @@ class Connection;
 //
 // The cursor rule: moving, appending, refreshing or closing while a row is being edited
 // first posts a changed row (before-post may refuse with Abort, which ends the move too)
-// or drops an unchanged one.
+// or drops an unchanged one. Both ask the bound controls for what they hold first.
 class Dataset : public QObject {
     Q_OBJECT
 public:
@@ -35,7 +36,11 @@ public:
     void open();
     void close(); // the cursor rule applies: a changed row is posted first
     bool isOpen() const;
-    void refresh();
+    // Re-reads the rows, keeping the current one by key. When the row being edited cannot be
+    // saved because another has changed it since, the edit is kept on top of the fresh row
+    // (a row deleted meanwhile becomes a new one), ready to be saved again, and the result is
+    // a note for the user naming the other's differing values; otherwise it is empty.
+    QString refresh();
 
     int recordCount() const;
     int recNo() const; // 0-based current row, -1 when there is none
@@ -66,6 +71,11 @@ public:
     void edit();
     void post();
     void cancel(); // drops what was typed; a row begun by append() goes away
+    // Ends an edit by the cursor rule: posts a changed row, drops an unchanged one.
+    void endEdit();
+    // Takes what the bound controls hold into the row being edited (updatingRecord), so that
+    // modified() sees text not yet posted. Throws what a control rejected.
+    void updateRecord();
     void remove(); // deletes the current row, guarded like an update; on a new row, cancel()
 
     // For updatingRecord handlers: a typed value that cannot be written fails the post
@@ -94,7 +104,7 @@ signals:
 private:
     void requireOpen() const;
     int requireField(const QString &field) const;
-    void endEdit();
+    QString keepEditOnFreshRows(Snapshot &&fresh, const QVariant &key);
     void takeRejection();
     void setCurrent(int row, bool bof, bool eof);
     void writeCurrent();

@@ -38,7 +38,8 @@ QString errorText(const QSqlError &error)
 struct Target {
     explicit Target(const QVariant &value)
         : null(!value.isValid() || value.isNull()), text(null ? QString() : value.toString()),
-          utf8(text.toUtf8())
+          utf8(value.metaType() == QMetaType::fromType<StoredText>() ? value.value<StoredText>().bytes
+                                                                      : text.toUtf8())
     {
         bool ok = false;
         const qlonglong n = text.toLongLong(&ok);
@@ -52,7 +53,19 @@ struct Target {
     int64_t integer = 0;
 };
 
+const bool kStoredTextConverts = QMetaType::registerConverter<StoredText, QString>(
+    [](const StoredText &t) { return QString::fromUtf8(t.bytes); });
+
 } // namespace
+
+QVariant storedTextValue(const char *data, qsizetype size)
+{
+    QString text = QString::fromUtf8(data, size);
+    // Only a text holding U+FFFD can have come from bad bytes: valid ones round-trip.
+    if (text.contains(QChar::ReplacementCharacter) && text.toUtf8() != QByteArrayView(data, size))
+        return QVariant::fromValue(StoredText{QByteArray(data, size)});
+    return text;
+}
 
 void Snapshot::clear()
 {
@@ -237,7 +250,9 @@ void Snapshot::put(Column &c, int row, const QVariant &value, bool append)
             break;
         }
         default: {
-            const QByteArray t = value.toString().toUtf8();
+            const QByteArray t = value.metaType() == QMetaType::fromType<StoredText>()
+                ? value.value<StoredText>().bytes
+                : value.toString().toUtf8();
             kind = Kind::Text;
             payload = store(c, t.constData(), std::size_t(t.size()));
         }
@@ -273,7 +288,7 @@ QVariant Snapshot::variant(int row, int column) const
         return QVariant(std::bit_cast<double>(c.payload[row]));
     case Kind::Text: {
         const char *p = bytes(c, c.payload[row], size);
-        return QVariant(QString::fromUtf8(p, qsizetype(size)));
+        return storedTextValue(p, qsizetype(size));
     }
     case Kind::Blob: {
         const char *p = bytes(c, c.payload[row], size);

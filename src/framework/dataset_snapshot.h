@@ -12,6 +12,17 @@
 class QSqlQuery;
 struct sqlite3;
 
+// A stored text whose bytes are not UTF-8 (a legacy code page): held as those bytes, so that
+// the unchanged-row check compares and a save keeps exactly what the database holds.
+// Converts to a QString with U+FFFD in place of each bad sequence.
+struct StoredText {
+    QByteArray bytes;
+};
+Q_DECLARE_METATYPE(StoredText)
+
+// A QString for UTF-8 bytes, a StoredText for anything else.
+QVariant storedTextValue(const char *data, qsizetype size);
+
 // The rows of a dataset held column by column: one kind byte and one 8-byte payload a cell,
 // texts as length-prefixed UTF-8 in a per-column pool, repeated small texts stored once.
 // QVariant rows would cost about six times the memory and time for a million rows.

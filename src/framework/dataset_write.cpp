@@ -1,5 +1,5 @@
 #include "dataset_write.h"
-#include "errors.h"
+#include "dataset_snapshot.h"
 
 #include <QRegularExpression>
 #include <QSqlDriver>
@@ -42,23 +42,40 @@ QString quoted(const QSqlDatabase &db, const QString &name, QSqlDriver::Identifi
     return db.driver()->escapeIdentifier(name, type);
 }
 
-// "col IS ?" for each stored column: NULL-safe, so a column that was null must still be null.
-QString unchangedCondition(const QSqlDatabase &db, const WriteTarget &t)
+bool isStoredText(const QVariant &value)
 {
-    const QString same = isPostgres(db) ? QStringLiteral(" IS NOT DISTINCT FROM ?") : QStringLiteral(" IS ?");
-    QStringList parts{quoted(db, t.columns[t.keyField], QSqlDriver::FieldName) + QStringLiteral(" = ?")};
-    for (const QString &column : t.columns)
-        if (!column.isEmpty())
-            parts << quoted(db, column, QSqlDriver::FieldName) + same;
+    return value.metaType() == QMetaType::fromType<StoredText>();
+}
+
+// Stored bytes go in as a blob made text again, so SQLite compares and keeps them unchanged.
+QString mark(const QVariant &value)
+{
+    return isStoredText(value) ? QStringLiteral("CAST(? AS TEXT)") : QStringLiteral("?");
+}
+
+void bind(QSqlQuery &q, const QVariant &value)
+{
+    q.addBindValue(isStoredText(value) ? QVariant(value.value<StoredText>().bytes) : value);
+}
+
+// "col IS ?" for each stored column: NULL-safe, so a column that was null must still be null.
+QString unchangedCondition(const QSqlDatabase &db, const WriteTarget &t, const Row &original)
+{
+    const QString same = isPostgres(db) ? QStringLiteral(" IS NOT DISTINCT FROM ") : QStringLiteral(" IS ");
+    QStringList parts{quoted(db, t.columns[t.keyField], QSqlDriver::FieldName) + QStringLiteral(" = ")
+                      + mark(original[t.keyField])};
+    for (std::size_t i = 0; i < t.columns.size(); ++i)
+        if (!t.columns[i].isEmpty())
+            parts << quoted(db, t.columns[i], QSqlDriver::FieldName) + same + mark(original[i]);
     return parts.join(QLatin1String(" AND "));
 }
 
 void bindUnchanged(QSqlQuery &q, const WriteTarget &t, const Row &original)
 {
-    q.addBindValue(original[t.keyField]);
+    bind(q, original[t.keyField]);
     for (std::size_t i = 0; i < t.columns.size(); ++i)
         if (!t.columns[i].isEmpty())
-            q.addBindValue(original[i]);
+            bind(q, original[i]);
 }
 
 void run(QSqlQuery &q)
@@ -75,26 +92,44 @@ QSqlQuery prepared(QSqlDatabase &db, const QString &statement)
     return q;
 }
 
-QString changedByOthers(const QString &outcome)
+RowChangedByOthers changedByOthers(const QString &advice)
 {
-    return QStringLiteral("Bu kayıt okunduktan sonra başka biri tarafından değiştirilmiş ya da silinmiş. "
-                          "%1; verileri yenileyip yeniden deneyin")
-        .arg(outcome);
+    return RowChangedByOthers(
+        QStringLiteral("Bu kayıt okunduktan sonra başka biri tarafından değiştirilmiş ya da silinmiş. %1")
+            .arg(advice));
 }
 
-// The row as stored, found by keyColumn = key; fields that are not table columns keep their values.
-Row reread(QSqlDatabase &db, const WriteTarget &t, const QString &keyColumn, const QVariant &key, Row values)
+// The row as stored, found by its key; fields that are not table columns keep their values.
+// SQLite hands texts over as UTF-16, so their bytes are read as blobs beside them.
+Row reread(QSqlDatabase &db, const WriteTarget &t, const QVariant &key, Row values)
 {
-    QSqlQuery q = prepared(db, QStringLiteral("SELECT * FROM %1 WHERE %2 = ?")
-                                   .arg(quoted(db, t.table, QSqlDriver::TableName), keyColumn));
-    q.addBindValue(key);
+    const bool sqlite = !isPostgres(db);
+    QStringList select{QStringLiteral("*")};
+    if (sqlite)
+        for (const QString &column : t.columns)
+            if (!column.isEmpty()) {
+                const QString c = quoted(db, column, QSqlDriver::FieldName);
+                select << QStringLiteral("CASE WHEN typeof(%1) = 'text' THEN CAST(%1 AS BLOB) END").arg(c);
+            }
+    QSqlQuery q = prepared(db, QStringLiteral("SELECT %1 FROM %2 WHERE %3 = %4")
+                                   .arg(select.join(QLatin1String(", ")), quoted(db, t.table, QSqlDriver::TableName),
+                                        quoted(db, t.columns[t.keyField], QSqlDriver::FieldName), mark(key)));
+    bind(q, key);
     run(q);
     if (!q.next())
         throw Error(QStringLiteral("Kaydedilen kayıt %1 tablosunda yeniden okunamadı").arg(t.table));
     const QSqlRecord record = q.record();
-    for (std::size_t i = 0; i < t.columns.size(); ++i)
-        if (!t.columns[i].isEmpty())
-            values[i] = q.value(record.indexOf(t.columns[i]));
+    int bytesColumn = record.count() - int(select.size()) + 1;
+    for (std::size_t i = 0; i < t.columns.size(); ++i) {
+        if (t.columns[i].isEmpty())
+            continue;
+        values[i] = q.value(record.indexOf(t.columns[i]));
+        if (sqlite) {
+            const QByteArray bytes = q.value(bytesColumn++).toByteArray();
+            if (!values[i].isNull() && values[i].metaType().id() == QMetaType::QString)
+                values[i] = storedTextValue(bytes.constData(), bytes.size());
+        }
+    }
     return values;
 }
 
@@ -176,23 +211,27 @@ Row updateRow(QSqlDatabase db, const WriteTarget &t, const Row &original, const 
         QStringList assignments;
         for (std::size_t i = 0; i < t.columns.size(); ++i)
             if (changed[i] && !t.columns[i].isEmpty())
-                assignments << quoted(db, t.columns[i], QSqlDriver::FieldName) + QStringLiteral(" = ?");
+                assignments << quoted(db, t.columns[i], QSqlDriver::FieldName) + QStringLiteral(" = ")
+                                   + mark(values[i]);
         // With nothing to assign, "SET key = key" still makes the guarded statement say whether the row is intact.
         if (assignments.isEmpty())
             assignments << quoted(db, t.columns[t.keyField], QSqlDriver::FieldName) + QStringLiteral(" = ")
                                + quoted(db, t.columns[t.keyField], QSqlDriver::FieldName);
         QSqlQuery q = prepared(db, QStringLiteral("UPDATE %1 SET %2 WHERE %3")
                                        .arg(quoted(db, t.table, QSqlDriver::TableName),
-                                            assignments.join(QLatin1String(", ")), unchangedCondition(db, t)));
+                                            assignments.join(QLatin1String(", ")),
+                                            unchangedCondition(db, t, original)));
         for (std::size_t i = 0; i < t.columns.size(); ++i)
             if (changed[i] && !t.columns[i].isEmpty())
-                q.addBindValue(values[i]);
+                bind(q, values[i]);
         bindUnchanged(q, t, original);
         run(q);
         if (q.numRowsAffected() != 1)
-            throw Error(changedByOthers(QStringLiteral("Hiçbir şey kaydedilmedi")));
+            throw changedByOthers(QStringLiteral("Hiçbir şey kaydedilmedi. Yenile düğmesiyle (tabloda F5 ile) "
+                                                 "kaydın şimdiki hâlini okuyun, yazdıklarınız yerinde kalır; "
+                                                 "sonra yeniden kaydedin"));
         const QVariant key = changed[t.keyField] ? values[t.keyField] : original[t.keyField];
-        return reread(db, t, quoted(db, t.columns[t.keyField], QSqlDriver::FieldName), key, values);
+        return reread(db, t, key, values);
     });
 }
 
@@ -203,7 +242,7 @@ Row insertRow(QSqlDatabase db, const WriteTarget &t, const Row &values, const st
         for (std::size_t i = 0; i < t.columns.size(); ++i)
             if (changed[i] && !t.columns[i].isEmpty()) {
                 columns << quoted(db, t.columns[i], QSqlDriver::FieldName);
-                marks << QStringLiteral("?");
+                marks << mark(values[i]);
             }
         const QString table = quoted(db, t.table, QSqlDriver::TableName);
         const QString keyColumn = quoted(db, t.columns[t.keyField], QSqlDriver::FieldName);
@@ -211,20 +250,18 @@ Row insertRow(QSqlDatabase db, const WriteTarget &t, const Row &values, const st
             ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
             : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                   .arg(table, columns.join(QLatin1String(", ")), marks.join(QLatin1String(", ")));
-        if (isPostgres(db))
-            statement += QStringLiteral(" RETURNING ") + keyColumn;
+        // The key as the database gave it: a table may have a column of its own named rowid.
+        statement += QStringLiteral(" RETURNING ") + keyColumn;
         QSqlQuery q = prepared(db, statement);
         for (std::size_t i = 0; i < t.columns.size(); ++i)
             if (changed[i] && !t.columns[i].isEmpty())
-                q.addBindValue(values[i]);
+                bind(q, values[i]);
         run(q);
-        if (isPostgres(db)) {
-            if (!q.next())
-                throw Error(errorText(q.lastError()));
-            return reread(db, t, keyColumn, q.value(0), values);
-        }
-        // SQLite's rowid finds the new row whatever the key's type.
-        return reread(db, t, QStringLiteral("rowid"), q.lastInsertId(), values);
+        if (!q.next())
+            throw Error(errorText(q.lastError()));
+        const QVariant key = q.value(0);
+        q.finish(); // SQLite commits no transaction while a statement is still being stepped
+        return reread(db, t, key, values);
     });
 }
 
@@ -234,11 +271,12 @@ void deleteRow(QSqlDatabase db, const WriteTarget &t, const Row &original)
         throw Error(QStringLiteral("Kaydın anahtarı boş; kayıt silinemez"));
     inTransaction(db, [&] {
         QSqlQuery q = prepared(db, QStringLiteral("DELETE FROM %1 WHERE %2")
-                                       .arg(quoted(db, t.table, QSqlDriver::TableName), unchangedCondition(db, t)));
+                                       .arg(quoted(db, t.table, QSqlDriver::TableName),
+                                            unchangedCondition(db, t, original)));
         bindUnchanged(q, t, original);
         run(q);
         if (q.numRowsAffected() != 1)
-            throw Error(changedByOthers(QStringLiteral("Hiçbir şey silinmedi")));
+            throw changedByOthers(QStringLiteral("Hiçbir şey silinmedi; verileri yenileyip yeniden deneyin"));
         return true;
     });
 }

@@ -6,6 +6,14 @@
 
 #include <vector>
 
+#include "errors.h"
+
+// An update or delete refused because the row is no longer as it was read.
+class RowChangedByOthers : public Error {
+public:
+    using Error::Error;
+};
+
 // Where a dataset's rows are written back: the table named after FROM, by its primary key.
 struct WriteTarget {
     QString table;
@@ -24,7 +32,8 @@ using Row = std::vector<QVariant>;
 
 // Each runs in one transaction and returns the row as the database holds it afterwards.
 // Update and delete touch the row only while every stored column still holds its original value;
-// otherwise they throw Error and nothing is written.
+// otherwise they throw RowChangedByOthers and nothing is written. Texts are compared and
+// written as stored bytes (StoredText).
 Row updateRow(QSqlDatabase db, const WriteTarget &target, const Row &original, const Row &values,
               const std::vector<bool> &changed);
 Row insertRow(QSqlDatabase db, const WriteTarget &target, const Row &values, const std::vector<bool> &changed);

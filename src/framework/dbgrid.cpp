@@ -1,4 +1,5 @@
 #include "dbgrid.h"
+#include "dbnavigator.h"
 #include "dataset.h"
 #include "messages.h"
 #include "textconv.h"
@@ -176,16 +177,15 @@ void DBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hin
     QTableView::closeEditor(editor, hint);
     // Enter in a cell editor ends the row's edit; leaving the row does so by the cursor rule.
     if (hint == QAbstractItemDelegate::SubmitModelCache && !m_changingRow && m_data.isEditing())
-        guarded([&] {
-            if (m_data.modified())
-                m_data.post();
-            else
-                m_data.cancel();
-        });
+        guarded([&] { m_data.endEdit(); });
 }
 
 void DBGrid::keyPressEvent(QKeyEvent *event)
 {
+    if (event->key() == Qt::Key_F5) {
+        refreshTelling(m_data);
+        return;
+    }
     if (state() != QAbstractItemView::EditingState && m_data.isEditing()) {
         if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
             guarded([&] { m_data.post(); });

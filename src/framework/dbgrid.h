@@ -37,7 +37,7 @@ private:
 };
 
 // A data grid: its current row and the dataset's current row follow each other; leaving an
-// edited row posts it by the cursor rule, Enter posts it, Escape cancels it.
+// edited row posts it by the cursor rule, Enter posts it, Escape cancels it, F5 refreshes.
 class DBGrid : public QTableView {
     Q_OBJECT
 public:

@@ -123,5 +123,13 @@ void DBNavigator::cancel()
 
 void DBNavigator::refresh()
 {
-    guarded([&] { m_data.refresh(); });
+    refreshTelling(m_data);
+}
+
+void refreshTelling(Dataset &data)
+{
+    QString note;
+    guarded([&] { note = data.refresh(); });
+    if (!note.isEmpty())
+        showMessage(note);
 }

@@ -33,3 +33,7 @@ private:
     Dataset &m_data;
     std::array<QToolButton *, 9> m_buttons{}; // in the order of the row
 };
+
+// Refreshes behind guarded() and shows the dataset's note when it kept an edit that another's
+// change had refused (the navigator's Refresh, F5 in a grid).
+void refreshTelling(Dataset &data);

@@ -87,7 +87,10 @@ void TfHarita::dHaritaDataChange(const QString &field)
 
 bool TfHarita::mayEnd()
 {
-    if (!qHarita || !qHarita->isEditing() || !qHarita->modified())
+    if (!qHarita || !qHarita->isEditing())
+        return true;
+    qHarita->updateRecord(); // text still in an edit box counts as a change
+    if (!qHarita->modified())
         return true;
     switch (ask(QStringLiteral("Kaydedilmemiş bir yer bilgisi var. Kaydedilsin mi?"))) {
     case Answer::Yes:
