@@ -86,5 +86,6 @@ void TfHarita::ShowSheetPoint(int index, int x, int y)
         SelectSheet(index);
     const QPoint offset = coords::centringOffset(ScrollBox1->size(), QPoint(x, y));
     Image1->move(offset);
-    PlaceMarker(x + Image1->x(), y + Image1->y());
+    const QPoint view = coords::offsetBy(QPoint(x, y), Image1->pos());
+    PlaceMarker(view.x(), view.y());
 }

@@ -5,7 +5,6 @@
 #include "framework/formparts.h"
 #include "framework/messages.h"
 #include "framework/picture.h"
-#include "framework/textconv.h"
 #include "map/colorswatch.h"
 #include "map/coords.h"
 #include "map/maplayer.h"
@@ -146,10 +145,9 @@ void TfKucukHarita::Image1MouseDown(Qt::MouseButton, int X, int Y)
         if (sheet.num != uGenel::CurrentSheet)
             fHarita->SelectSheet(i);
         // Offsets are stored units; the view wants displayed sheet pixels.
-        const int x = divTrunc(m.x() - sheet.px0, uGenel::ScaleDivisor);
-        const int y = divTrunc(m.y() - sheet.py0, uGenel::ScaleDivisor);
-        fHarita->ShowSheetPoint(i, x, y);
-        DrawCrosshair(x, y);
+        const QPoint p = coords::storedToSheet(m, QPoint(sheet.px0, sheet.py0), uGenel::ScaleDivisor);
+        fHarita->ShowSheetPoint(i, p.x(), p.y());
+        DrawCrosshair(p.x(), p.y());
     }
     if (fHarita->AddMode) {
         fHarita->MarkColor = QColor(0, 128, 0);

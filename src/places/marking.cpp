@@ -1,6 +1,7 @@
 // Circling the places of the current sheet on the overlay.
 #include "app/uGenel.h"
 #include "framework/dataset.h"
+#include "map/coords.h"
 #include "map/uHarita.h"
 
 #include <QPainter>
@@ -22,10 +23,12 @@ void TfHarita::OkuVeIsaretle()
 void TfHarita::DrawPlaceMark(int x, int y)
 {
     const int r = MarkRadius;
-    const int vx = x + Image1->x(); // the scroll box's own scroll positions are always 0
+    // The scroll box's own scroll positions are always 0.
+    const QPoint v = coords::offsetBy(QPoint(x, y), Image1->pos());
+    const int vx = v.x();
     if (vx < 0 || vx > Image2->width())
         return;
-    const int vy = y + Image1->y();
+    const int vy = v.y();
     if (vy < 0 || vy > Image2->height())
         return;
     QPainter painter(&Image2->canvas());
