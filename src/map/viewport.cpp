@@ -142,8 +142,11 @@ void TfHarita::FormResize()
 
 void TfHarita::ShapeBorderColorMouseDown()
 {
+    // A cancelled choice is forgotten: the dialog opens next on the last colour confirmed.
     if (execModal(*ColorDialog) == QDialog::Accepted)
         ShapeBorderColor->setColor(ColorDialog->selectedColor());
+    else
+        ColorDialog->setCurrentColor(ShapeBorderColor->color());
 }
 
 void TfHarita::wheelScroll(const QWheelEvent &event)

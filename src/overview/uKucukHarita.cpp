@@ -92,6 +92,9 @@ double TfKucukHarita::OverviewScale() const
 
 int TfKucukHarita::SheetAt(int x, int y) const
 {
+    // Without a picture there is no scale: the pointer is over no sheet.
+    if (!hasPicture())
+        return -1;
     return coords::sheetAt(uGenel::Sheets, coords::overviewToStored(QPoint(x, y), OverviewScale()));
 }
 
@@ -135,8 +138,6 @@ void TfKucukHarita::DrawCrosshair(int x, int y)
 
 void TfKucukHarita::Image1MouseDown(Qt::MouseButton, int X, int Y)
 {
-    if (!hasPicture())
-        return;
     fHarita->Image2Temizle();
     const QPoint m = coords::overviewToStored(QPoint(X, Y), OverviewScale());
     const int i = SheetAt(X, Y);
@@ -157,8 +158,6 @@ void TfKucukHarita::Image1MouseDown(Qt::MouseButton, int X, int Y)
 
 void TfKucukHarita::Image1MouseMove(int X, int Y)
 {
-    if (!hasPicture())
-        return;
     const QPoint m = coords::overviewToStored(QPoint(X, Y), OverviewScale());
     StatusBar1->showMessage(QStringLiteral(" X:%1 Y:%2 Pafta=%3").arg(m.x()).arg(m.y()).arg(SheetAt(X, Y)));
 }
