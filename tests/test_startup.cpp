@@ -204,10 +204,13 @@ private slots:
         TempRegion r;
         r.setStartupLine(2, "HARITA.SQLITE");
         QVERIFY(QFile::rename(r.dir() + "HARITA.TXT", r.dir() + "harita.txt"));
+        execSql(r.dir() + "harita.sqlite", "update pafta set ad = upper(ad), kucuk = upper(kucuk)");
         DialogAnswerer answerer;
         RunningZemira z(r.dir());
         QCOMPARE(answerer.texts, QStringList());
         QCOMPARE(fHarita->Label3->text(), r.region.sheetNumbers.first());
+        QVERIFY(!fHarita->Image1->picture().isNull());
+        QVERIFY(!OverviewPicture.isNull());
     }
 
     void missingSheetImage()

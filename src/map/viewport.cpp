@@ -157,7 +157,7 @@ void TfHarita::wheelScroll(const QWheelEvent &event)
     const bool across = event.modifiers() & Qt::ShiftModifier;
     QSlider *trackBar = across ? TrackBar1 : TrackBar2;
     const int step = (across ? ScrollBox1->width() : ScrollBox1->height()) / 10;
-    trackBar->setValue(trackBar->value() - notches * step);
+    trackBar->setValue(coords::clampToInt(trackBar->value() - int64_t(notches) * step));
 }
 
 void TfHarita::resizeEvent(QResizeEvent *event)
