@@ -50,6 +50,7 @@ private slots:
         QTest::newRow("stored to sheet, divisor 1") << storedToSheet(maxMin, minMax, 1) << maxMin;
         QTest::newRow("overview to stored") << overviewToStored(QPoint(1000000, -1000000), 1e6) << maxMin;
         QTest::newRow("overview, infinite scale") << overviewToStored(QPoint(1, -1), 1e308 * 10) << maxMin;
+        QTest::newRow("widget position") << widgetPosition(maxMin) << QPoint(1 << 30, -(1 << 30));
         QTest::newRow("crosshair") << crosshair(maxMin, maxMin, 0.5) << maxMin;
         const QRect box = viewportRect(QPoint(INT_MAX, INT_MIN), QPoint(INT_MIN, INT_MAX), QSize(400, 300), 1.0);
         QTest::newRow("viewport rectangle, top left") << box.topLeft() << maxMin;

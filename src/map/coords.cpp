@@ -41,6 +41,12 @@ QPoint viewToSheet(QPoint view, QPoint layerOffset)
     return QPoint(clampToInt(int64_t(view.x()) - layerOffset.x()), clampToInt(int64_t(view.y()) - layerOffset.y()));
 }
 
+QPoint widgetPosition(QPoint p)
+{
+    constexpr int limit = 1 << 30;
+    return QPoint(std::clamp(p.x(), -limit, limit), std::clamp(p.y(), -limit, limit));
+}
+
 QString readout(int x, int y)
 {
     return QStringLiteral(" X:%1 Y:%2").arg(x).arg(y);

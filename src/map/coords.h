@@ -47,6 +47,10 @@ QPoint offsetBy(QPoint p, int dx, int dy);
 // A view point as a point of the sheet layer at layerOffset.
 QPoint viewToSheet(QPoint view, QPoint layerOffset);
 
+// Where a layer or the marker may be put: within +-2^30, so that the toolkit's own sums
+// (position + size, parent offsets) cannot overflow.
+QPoint widgetPosition(QPoint p);
+
 // s: stored units per overview pixel; 0 when the overview picture has no width.
 // The width times the divisor is taken in 64 bits, so a large divisor cannot wrap it.
 double overviewScale(int overviewSpan, int overviewWidth, int scaleDivisor);

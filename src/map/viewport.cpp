@@ -39,7 +39,7 @@ void TfHarita::PlaceMarker(int x, int y)
     Label1->adjustSize();
     Label6->setText(QString::number(Image1->width()));
     Label7->setText(QString::number(Image2->width()));
-    Image3->move(coords::offsetBy(QPoint(x, y), -MarkRadius, -MarkRadius));
+    Image3->move(coords::widgetPosition(coords::offsetBy(QPoint(x, y), -MarkRadius, -MarkRadius)));
     Image3->show();
     Image3->raise();
     Image3->repaint();
