@@ -16,9 +16,10 @@ struct paftarec;
 // positions at the limits, never an overflow or a division fault.
 namespace coords {
 
-// A 64-bit (or floating) intermediate clamped to the 32-bit range; NaN gives 0.
+// A 64-bit intermediate clamped to the 32-bit range.
 int clampToInt(int64_t value);
-int roundToInt(double value); // to nearest, halves to even, then clamped
+// To nearest, halves to even, clamped (infinities too); NaN gives 0.
+int roundToInt(double value);
 
 // value / divisor truncating toward zero (-7 / 2 = -3). INT_MIN / -1 gives INT_MAX;
 // a divisor of 0 counts as 1, as start-up makes it.
