@@ -2,6 +2,7 @@
 #include "map/coords.h"
 
 #include <QTest>
+#include <climits>
 
 using namespace coords;
 
@@ -13,6 +14,53 @@ private slots:
         QCOMPARE(sheetLayerSize(1000, 701, 3), QSize(333, 233));
         QCOMPARE(sheetOrigin(-5, 2999, 3), QPoint(-1, 999));
         QCOMPARE(sheetOrigin(-7, 7, 2), QPoint(-3, 3)); // truncation toward zero
+    }
+
+    void division_data()
+    {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("divisor");
+        QTest::addColumn<int>("quotient");
+        QTest::newRow("truncates toward zero") << -7 << 2 << -3;
+        QTest::newRow("INT_MIN / -1 saturates") << INT_MIN << -1 << INT_MAX;
+        QTest::newRow("INT_MAX / -1") << INT_MAX << -1 << -INT_MAX;
+        QTest::newRow("INT_MIN / 2") << INT_MIN << 2 << -1073741824;
+        QTest::newRow("divisor 0 counts as 1") << INT_MIN << 0 << INT_MIN;
+    }
+    void division()
+    {
+        QFETCH(int, value);
+        QFETCH(int, divisor);
+        QFETCH(int, quotient);
+        QCOMPARE(divide(value, divisor), quotient);
+        QCOMPARE(sheetOrigin(value, value, divisor), QPoint(quotient, quotient));
+    }
+
+    // Stored values at the ends of the 32-bit range give positions clamped to it.
+    void limits_data()
+    {
+        QTest::addColumn<QPoint>("got");
+        QTest::addColumn<QPoint>("want");
+        const QPoint maxMin(INT_MAX, INT_MIN);
+        const QPoint minMax(INT_MIN, INT_MAX);
+        QTest::newRow("centring a far point") << centringOffset(QSize(743, 640), minMax) << QPoint(INT_MAX, 319 - INT_MAX);
+        QTest::newRow("sheet to view") << offsetBy(maxMin, QPoint(10, -10)) << maxMin;
+        QTest::newRow("view to sheet") << viewToSheet(QPoint(100, -100), minMax) << maxMin;
+        QTest::newRow("stored to sheet, divisor -1") << storedToSheet(maxMin, minMax, -1) << minMax;
+        QTest::newRow("stored to sheet, divisor 1") << storedToSheet(maxMin, minMax, 1) << maxMin;
+        QTest::newRow("overview to stored") << overviewToStored(QPoint(1000000, -1000000), 1e6) << maxMin;
+        QTest::newRow("overview, infinite scale") << overviewToStored(QPoint(1, -1), 1e308 * 10) << maxMin;
+        QTest::newRow("widget position") << widgetPosition(maxMin) << QPoint(1 << 30, -(1 << 30));
+        QTest::newRow("crosshair") << crosshair(maxMin, maxMin, 0.5) << maxMin;
+        const QRect box = viewportRect(QPoint(INT_MAX, INT_MIN), QPoint(INT_MIN, INT_MAX), QSize(400, 300), 1.0);
+        QTest::newRow("viewport rectangle, top left") << box.topLeft() << maxMin;
+        QTest::newRow("viewport rectangle, bottom right") << box.bottomRight() << QPoint(INT_MAX, INT_MIN + 300);
+    }
+    void limits()
+    {
+        QFETCH(QPoint, got);
+        QFETCH(QPoint, want);
+        QCOMPARE(got, want);
     }
 
     void centring()
@@ -82,6 +130,7 @@ private slots:
         QCOMPARE(overviewScale(1000, 0, 1), 0.0); // an empty overview picture
         QCOMPARE(overviewRatio(20.0, 2), 10.0);
         QCOMPARE(overviewToStored(QPoint(3, 5), 2.5), QPoint(8, 12));
+        QCOMPARE(overviewScale(INT_MAX, 100000, 100000), INT_MAX / 1e10); // the product does not wrap
     }
 
     void sheetHits_data()
@@ -94,14 +143,16 @@ private slots:
         QTest::newRow("far corner inclusive") << QPoint(200, 80) << 1;
         QTest::newRow("outside") << QPoint(201, 50) << -1;
         QTest::newRow("negative") << QPoint(-1, 0) << -1;
+        QTest::newRow("sheet reaching past the range") << QPoint(INT_MAX, 5) << 2;
     }
     void sheetHits()
     {
         QFETCH(QPoint, stored);
         QFETCH(int, index);
-        std::vector<paftarec> sheets(2);
+        std::vector<paftarec> sheets(3);
         sheets[0] = {"a", "a.jpg", 100, 80, 0, 0};
         sheets[1] = {"b", "b.jpg", 100, 80, 100, 0};
+        sheets[2] = {"c", "c.jpg", INT_MAX, INT_MAX, INT_MAX - 10, 0};
         QCOMPARE(sheetAt(sheets, stored), index);
         QCOMPARE(sheetAt({}, stored), -1);
     }

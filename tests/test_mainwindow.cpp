@@ -31,6 +31,9 @@ private slots:
         // Shown, the view reports its size once: the overlay takes the resized size.
         fHarita->show();
         QCOMPARE(fHarita->Image2->size(), QSize(740, 637));
+        // The frame stands at the designed place, the client area inside it.
+        QCOMPARE(fHarita->frameGeometry().topLeft(), QPoint(70, 37));
+        QCOMPARE(fHarita->size(), QSize(943, 668));
     }
 
     void trackBarsScrollAndClamp()

@@ -107,33 +107,66 @@ private slots:
         fHarita->TrackBar1->setValue(5);
         QCOMPARE(shown(expectedBox().topLeft()), QColor(0, 0, 255));
 
-        // Cancelled: the colour stays.
-        answerer.onDialog = [](QWidget *w) { static_cast<QDialog *>(w)->reject(); };
+        // Cancelled after picking another: the colour stays, and the dialog opens on it again.
+        answerer.onDialog = [](QWidget *w) {
+            auto *d = static_cast<QColorDialog *>(w);
+            d->setCurrentColor(QColor(0, 255, 0));
+            d->reject();
+        };
         clickAt(fHarita->ShapeBorderColor, QPoint(5, 5));
+        QCOMPARE(fHarita->ShapeBorderColor->color(), QColor(0, 0, 255));
+        QColor openedOn;
+        answerer.onDialog = [&](QWidget *w) {
+            auto *d = static_cast<QColorDialog *>(w);
+            openedOn = d->currentColor();
+            d->accept();
+        };
+        clickAt(fHarita->ShapeBorderColor, QPoint(5, 5));
+        QCOMPARE(openedOn, QColor(0, 0, 255));
         QCOMPARE(fHarita->ShapeBorderColor->color(), QColor(0, 0, 255));
     }
 
-    void emptyOverviewIgnoresThePointer()
+    // Without a picture (a non-bitmap overview, or no sheet at all) the pointer is over no
+    // sheet: moves read -1, a click only clears the overlay (as far as the sheet layer
+    // reaches, which is nowhere without a sheet).
+    void emptyOverviewPointsAtNoSheet_data()
     {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("cleared");
+        QTest::newRow("overview not a bitmap") << "gif" << true;
+        QTest::newRow("empty sheet index") << "nosheets" << false;
+    }
+    void emptyOverviewPointsAtNoSheet()
+    {
+        QFETCH(QString, fault);
+        QFETCH(bool, cleared);
         TempRegion r;
         {
             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "edit");
             db.setDatabaseName(r.dir() + "harita.sqlite");
             QVERIFY(db.open());
             QSqlQuery q(db);
-            QVERIFY(q.exec("update pafta set kucuk = 'kucuk.gif'"));
+            QVERIFY(q.exec(fault == "gif" ? "update pafta set kucuk = 'kucuk.gif'" : "delete from pafta"));
         }
         QSqlDatabase::removeDatabase("edit");
         QVERIFY(QFile::copy(fixturePath("images/good/hopper.gif"), r.dir() + "kucuk.gif"));
         DialogAnswerer answerer;
         RunningZemira z(r.dir());
+        const int reports = answerer.texts.size(); // the empty index has no first sheet to load
         fHarita->show();
         QVERIFY(OverviewPicture.isNull());
         fHarita->TrackBar1->setValue(5);
-        clickAt(fKucukHarita->Image1, QPoint(0, 0));
-        moveTo(fKucukHarita->Image1, QPoint(0, 0));
-        QCOMPARE(fKucukHarita->StatusBar1->currentMessage(), QString());
-        QCOMPARE(answerer.texts, QStringList());
+        const QPoint offset = fHarita->Image1->pos();
+        const QString sheet = uGenel::CurrentSheet;
+        fHarita->Image2->canvas().fill(Qt::black);
+        clickAt(fKucukHarita->Image1, QPoint(3, 4));
+        QCOMPARE(fHarita->Image2->canvas().pixelColor(1, 1).alpha() == 0, cleared);
+        QCOMPARE(fHarita->Image1->pos(), offset);
+        QCOMPARE(uGenel::CurrentSheet, sheet);
+        QVERIFY(fHarita->Image3->isHidden());
+        moveTo(fKucukHarita->Image1, QPoint(3, 4));
+        QCOMPARE(fKucukHarita->StatusBar1->currentMessage(), QString(" X:0 Y:0 Pafta=-1"));
+        QCOMPARE(answerer.texts.size(), reports);
     }
 };
 

@@ -262,6 +262,34 @@ private slots:
         QCOMPARE(marked(QPoint(ringX, 300)), drawn);
     }
 
+    // px is read as an integer: a legacy text value ends the pass with the conversion's
+    // error (the place before it still ringed); values at the range's ends are off the overlay.
+    void markingReadsIntegers_data()
+    {
+        QTest::addColumn<QString>("px");
+        QTest::addColumn<QString>("report");
+        QTest::newRow("legacy text") << "'yüz'" << "'yüz' is not a valid integer value.";
+        QTest::newRow("start of the range") << "-2147483648" << QString();
+        QTest::newRow("end of the range") << "2147483647" << QString();
+    }
+    void markingReadsIntegers()
+    {
+        QFETCH(QString, px);
+        QFETCH(QString, report);
+        TempRegion r;
+        const QString first = r.region.sheetNumbers.first();
+        sql(r, "delete from harita");
+        addPlace(r, "Önce", 100, 300, first);
+        sql(r, QString("insert into harita (isim, tip, px, py, pafta) values ('Uç', 'Köy', %1, 0, '%2')").arg(px, first));
+        RunningZemira z(r.dir());
+        fHarita->show();
+        DialogAnswerer answerer;
+        QTest::mouseClick(fHarita->Button4, Qt::LeftButton);
+        QCOMPARE(answerer.texts, report.isEmpty() ? QStringList() : QStringList{report});
+        QVERIFY(ringAround(QPoint(100, 300)));
+        QVERIFY(!marked(QPoint(10, 0)));
+    }
+
     void addAnywayNearAStoredPlace()
     {
         TempRegion r;

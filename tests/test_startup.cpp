@@ -1,4 +1,5 @@
 #include "app/uGenel.h"
+#include "framework/dataset.h"
 #include "framework/quit.h"
 #include "map/uHarita.h"
 #include "overview/uKucukHarita.h"
@@ -6,6 +7,7 @@
 
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QSqlDatabase>
@@ -98,9 +100,10 @@ private slots:
         QTest::newRow("not a database") << "garbage" << "MessageBox"
                                         << "Veritabanı bulunamadı. Yolun geçerliliğini kontrol edin: %1/harita.sqlite"
                                         << true;
-        QTest::newRow("no tables") << "notables" << "MessageBox"
-                                   << "Veritabanı bulunamadı. Yolun geçerliliğini kontrol edin: %1/harita.sqlite"
-                                   << true;
+        QTest::newRow("no tables") << "notables" << "ErrorReport"
+                                   << "Not a Zemira database (harita, tipler, pafta): no such table: pafta Unable "
+                                      "to execute statement."
+                                   << false;
         QTest::newRow("server unreachable, password hidden")
             << "server" << "MessageBox"
             << "Veritabanı bulunamadı. Yolun geçerliliğini kontrol edin: %1/postgresql://zemira@127.0.0.1:1/harita"
@@ -147,6 +150,73 @@ private slots:
         QCOMPARE(answerer.kinds, QStringList{kind});
         QCOMPARE(quitRequested(), quits);
         QVERIFY(fHarita);
+    }
+
+    // Line 8 at odd values and a sheet and a place at the start of the 32-bit range: a
+    // refused divisor stops the set-up like a conversion error (the sheet label untouched);
+    // nothing faults, whether searching for that place or pointing on the overview.
+    void numbersAtTheLimits_data()
+    {
+        QTest::addColumn<QString>("line8");
+        QTest::addColumn<QString>("report");
+        const QString refused = QString::fromUtf8("HARITA.TXT 8. satırdaki ölçek böleni eksi olamaz: '%1'.");
+        QTest::newRow("divisor -1") << "-1" << refused.arg("-1");
+        QTest::newRow("divisor $FFFFFFFF") << "$FFFFFFFF" << refused.arg("$FFFFFFFF");
+        QTest::newRow("divisor INT_MIN") << "-2147483648" << refused.arg("-2147483648");
+        QTest::newRow("not a number") << "1 " << "'1 ' is not a valid integer value.";
+        QTest::newRow("divisor 1") << "1" << QString();
+        QTest::newRow("divisor 3") << "3" << QString();
+    }
+    void numbersAtTheLimits()
+    {
+        QFETCH(QString, line8);
+        QFETCH(QString, report);
+        TempRegion r;
+        const QString first = r.region.sheetNumbers.first();
+        r.setStartupLine(3, "etiket");
+        r.setStartupLine(8, line8);
+        const QString db = r.dir() + "harita.sqlite";
+        execSql(db, QString("update pafta set px0 = -2147483648, py0 = -2147483648 where num = '%1'").arg(first));
+        execSql(db, QString("insert into harita (isim, tip, px, py, pafta) values "
+                            "('uçta', 'Köy', -2147483648, -2147483648, '%1')").arg(first));
+        DialogAnswerer answerer;
+        RunningZemira z(r.dir());
+        QCOMPARE(answerer.texts, report.isEmpty() ? QStringList() : QStringList{report});
+        QCOMPARE(fHarita->Label3->text(), report.isEmpty() ? first : QString());
+        if (!report.isEmpty())
+            QCOMPARE(uGenel::CurrentSheet, QString("etiket"));
+        fHarita->show();
+
+        fHarita->edAra->setText(QString::fromUtf8("uçta"));
+        QTest::keyClick(fHarita->edAra, Qt::Key_Return);
+        if (report.isEmpty()) {
+            QCOMPARE(fHarita->qAra->recordCount(), 1);
+            QCOMPARE(fHarita->Label3->text(), first);
+            const QSize view = fHarita->ScrollBox1->size();
+            QCOMPARE(fHarita->Image3->pos(), QPoint(view.width() / 2 - 10, view.height() / 2 - 10));
+        }
+        const QSize overview = fKucukHarita->Image1->size();
+        for (const QPoint p : {QPoint(0, 0), QPoint(overview.width() - 1, overview.height() - 1)}) {
+            moveTo(fKucukHarita->Image1, p);
+            clickAt(fKucukHarita->Image1, p);
+        }
+        moveTo(fHarita->Image2, QPoint(5, 5));
+        QVERIFY(!quitRequested());
+    }
+
+    // Names copied from Windows keep whatever case they were given.
+    void namesInAnyCase()
+    {
+        TempRegion r;
+        r.setStartupLine(2, "HARITA.SQLITE");
+        QVERIFY(QFile::rename(r.dir() + "HARITA.TXT", r.dir() + "harita.txt"));
+        execSql(r.dir() + "harita.sqlite", "update pafta set ad = upper(ad), kucuk = upper(kucuk)");
+        DialogAnswerer answerer;
+        RunningZemira z(r.dir());
+        QCOMPARE(answerer.texts, QStringList());
+        QCOMPARE(fHarita->Label3->text(), r.region.sheetNumbers.first());
+        QVERIFY(!fHarita->Image1->picture().isNull());
+        QVERIFY(!OverviewPicture.isNull());
     }
 
     void missingSheetImage()

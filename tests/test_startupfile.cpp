@@ -58,6 +58,16 @@ private slots:
         l[3] = "dört";
         QTest::newRow("unused line still converted")
             << l << QString::fromUtf8("'dört' is not a valid integer value") << "C:/harita/" << 0 << 0;
+        for (const char *negative : {"-1", "$FFFFFFFF", "-2147483648"}) {
+            l = good;
+            l[7] = negative;
+            QTest::addRow("negative divisor %s refused", negative)
+                << l << QString::fromUtf8("HARITA.TXT 8. satırdaki ölçek böleni eksi olamaz: '%1'").arg(negative)
+                << "C:/harita/" << 4000 << 0;
+        }
+        l = good;
+        l[7] = "0";
+        QTest::newRow("divisor 0 kept for start-up") << l << QString() << "C:/harita/" << 4000 << 0;
         l = good.mid(0, 6);
         l << "" << "";
         QTest::newRow("fewer than 8 lines") << l << "'' is not a valid integer value" << "C:/harita/" << 4000 << 0;

@@ -12,7 +12,6 @@ void TfHarita::Button6Click()
 
 void TfHarita::StaticText1MouseDown()
 {
-    // Opened from the title panel the window still needs a way out: "Kapat" and Escape.
-    fHelp->Button1->setVisible(true);
+    // "Kapat" stays as the help button left it; Escape always closes the window.
     fHelp->ShowModal();
 }

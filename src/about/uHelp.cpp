@@ -115,8 +115,11 @@ void TfHelp::FormActivate()
 {
     if (SplashInterval <= 0)
         return;
-    Timer1->setInterval(SplashInterval);
-    Timer1->start();
+    // A running countdown goes on: activated again, the window does not restart it.
+    if (!Timer1->isActive() || Timer1->interval() != SplashInterval) {
+        Timer1->setInterval(SplashInterval);
+        Timer1->start();
+    }
     Button1->hide();
     Label11->show();
 }

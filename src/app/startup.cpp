@@ -24,6 +24,9 @@ void showSplash()
     splash->setWindowFlag(Qt::WindowStaysOnTopHint, true);
     splash->show();
     splash->activateWindow();
+    // Shown, it is the active window: the countdown runs from now, not from the first time
+    // the event loop delivers the activation, which comes only after all windows exist.
+    splash->FormActivate();
 }
 
 } // namespace

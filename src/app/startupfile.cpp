@@ -1,4 +1,5 @@
 #include "startupfile.h"
+#include "framework/errors.h"
 #include "framework/textconv.h"
 
 #include <QStringDecoder>
@@ -53,5 +54,9 @@ void parseStartupLines(const QStringList &lines, StartupConfig &config)
     strToInt(lines.value(4));
     config.overviewSpan = strToInt(lines.value(5));
     strToInt(lines.value(6));
-    config.scaleDivisor = strToInt(lines.value(7));
+    const int divisor = strToInt(lines.value(7));
+    // A negative divisor would mirror every sheet and flip every size below zero.
+    if (divisor < 0)
+        throw Error(QStringLiteral("HARITA.TXT 8. satırdaki ölçek böleni eksi olamaz: '%1'").arg(lines.value(7)));
+    config.scaleDivisor = divisor;
 }

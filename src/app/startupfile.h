@@ -18,4 +18,5 @@ struct StartupConfig {
 
 // Converts the lines in order; a line 4 to 8 that is not an integer raises
 // "'%s' is not a valid integer value", the fields before it already set in config.
+// A negative line 8 is refused the same way, with its own message.
 void parseStartupLines(const QStringList &lines, StartupConfig &config);

@@ -54,6 +54,9 @@ void requireRollbackJournal(QSqlDatabase &db)
 void checkTables(QSqlDatabase &db)
 {
     QSqlQuery q(db);
+    // A file that is no database at all is told apart from a database without our tables.
+    if (db.driverName() == QLatin1String("QSQLITE") && !q.exec(QStringLiteral("select count(*) from sqlite_master")))
+        throw Error(q.lastError().text());
     QStringList missing;
     QString text;
     for (const char *table : {"harita", "tipler", "pafta"})
@@ -62,7 +65,7 @@ void checkTables(QSqlDatabase &db)
             text = q.lastError().text();
         }
     if (!missing.isEmpty())
-        throw Error(QStringLiteral("Not a Zemira database (%1): %2").arg(missing.join(", "), text));
+        throw MissingTables(QStringLiteral("Not a Zemira database (%1): %2").arg(missing.join(", "), text));
 }
 
 } // namespace

@@ -435,6 +435,11 @@ QVariant Dataset::valueAt(int row, int column) const
     return d->rows.variant(row, column);
 }
 
+int32_t Dataset::integerAt(int row, int column) const
+{
+    return variantInt(valueAt(row, column));
+}
+
 QString Dataset::textAt(int row, int column) const
 {
     if (row < 0 || row >= recordCount() || column < 0 || column >= d->rows.columnCount())

@@ -63,6 +63,7 @@ public:
     bool isNull(const QString &field) const;
     QVariant valueAt(int row, int column) const;
     QString textAt(int row, int column) const; // as asString
+    int32_t integerAt(int row, int column) const; // as asInteger
     bool isIntegerField(const QString &field) const;
 
     // Puts a browsed row into Edit first; emits dataChanged(field).

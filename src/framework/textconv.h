@@ -12,6 +12,3 @@ int64_t roundHalfEven(double value);
 
 // Removes leading and trailing blanks and control characters (anything up to U+0020).
 QString trimText(const QString &text);
-
-// Integer division truncating toward zero, as every coordinate division is.
-constexpr int divTrunc(int a, int b) { return a / b; }

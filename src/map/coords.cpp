@@ -2,7 +2,50 @@
 #include "app/uGenel.h"
 #include "framework/textconv.h"
 
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
 namespace coords {
+
+int clampToInt(int64_t value)
+{
+    return int(std::clamp<int64_t>(value, INT_MIN, INT_MAX));
+}
+
+int roundToInt(double value)
+{
+    // Clamped before the conversion: a double beyond the integer range has no conversion.
+    if (std::isnan(value))
+        return 0;
+    return clampToInt(roundHalfEven(std::clamp(value, double(INT_MIN), double(INT_MAX))));
+}
+
+int divide(int value, int divisor)
+{
+    return clampToInt(int64_t(value) / (divisor == 0 ? 1 : divisor));
+}
+
+QPoint offsetBy(QPoint p, int dx, int dy)
+{
+    return QPoint(clampToInt(int64_t(p.x()) + dx), clampToInt(int64_t(p.y()) + dy));
+}
+
+QPoint offsetBy(QPoint p, QPoint offset)
+{
+    return offsetBy(p, offset.x(), offset.y());
+}
+
+QPoint viewToSheet(QPoint view, QPoint layerOffset)
+{
+    return QPoint(clampToInt(int64_t(view.x()) - layerOffset.x()), clampToInt(int64_t(view.y()) - layerOffset.y()));
+}
+
+QPoint widgetPosition(QPoint p)
+{
+    constexpr int limit = 1 << 30;
+    return QPoint(std::clamp(p.x(), -limit, limit), std::clamp(p.y(), -limit, limit));
+}
 
 QString readout(int x, int y)
 {
@@ -11,22 +54,23 @@ QString readout(int x, int y)
 
 QSize sheetLayerSize(int px, int py, int scaleDivisor)
 {
-    return QSize(divTrunc(px, scaleDivisor), divTrunc(py, scaleDivisor));
+    return QSize(divide(px, scaleDivisor), divide(py, scaleDivisor));
 }
 
 QPoint sheetOrigin(int px0, int py0, int scaleDivisor)
 {
-    return QPoint(divTrunc(px0, scaleDivisor), divTrunc(py0, scaleDivisor));
+    return QPoint(divide(px0, scaleDivisor), divide(py0, scaleDivisor));
 }
 
 QPoint centringOffset(QSize scrollBox, QPoint p)
 {
-    return QPoint(divTrunc(scrollBox.width() - 2, 2) - p.x(), divTrunc(scrollBox.height() - 2, 2) - p.y());
+    return QPoint(clampToInt(int64_t(divide(scrollBox.width() - 2, 2)) - p.x()),
+                  clampToInt(int64_t(divide(scrollBox.height() - 2, 2)) - p.y()));
 }
 
 QSize initialOverlaySize(QSize scrollBox, int scaleDivisor)
 {
-    return QSize(divTrunc(scrollBox.width() - 2, scaleDivisor), divTrunc(scrollBox.height() - 2, scaleDivisor));
+    return QSize(divide(scrollBox.width() - 2, scaleDivisor), divide(scrollBox.height() - 2, scaleDivisor));
 }
 
 QSize resizedOverlaySize(QSize scrollBox)
@@ -36,7 +80,7 @@ QSize resizedOverlaySize(QSize scrollBox)
 
 double overviewScale(int overviewSpan, int overviewWidth, int scaleDivisor)
 {
-    const int denominator = overviewWidth * scaleDivisor; // a 32-bit product, as stored
+    const int64_t denominator = int64_t(overviewWidth) * scaleDivisor;
     if (denominator == 0)
         return 0.0;
     return double(overviewSpan) / double(denominator);
@@ -49,14 +93,24 @@ double overviewRatio(double s, int scaleDivisor)
 
 QPoint overviewToStored(QPoint overviewPixel, double s)
 {
-    return QPoint(int(roundHalfEven(overviewPixel.x() * s)), int(roundHalfEven(overviewPixel.y() * s)));
+    return QPoint(roundToInt(overviewPixel.x() * s), roundToInt(overviewPixel.y() * s));
+}
+
+QPoint storedToSheet(QPoint stored, QPoint sheetCorner, int scaleDivisor)
+{
+    const int64_t d = scaleDivisor == 0 ? 1 : scaleDivisor;
+    return QPoint(clampToInt((int64_t(stored.x()) - sheetCorner.x()) / d),
+                  clampToInt((int64_t(stored.y()) - sheetCorner.y()) / d));
 }
 
 int sheetAt(const std::vector<paftarec> &sheets, QPoint stored)
 {
+    // Far edges in 64 bits: a sheet at the end of the range still ends beyond it.
+    const int64_t x = stored.x();
+    const int64_t y = stored.y();
     for (size_t i = 0; i < sheets.size(); ++i) {
         const paftarec &p = sheets[i];
-        if (p.px0 <= stored.x() && stored.x() <= p.px0 + p.px && p.py0 <= stored.y() && stored.y() <= p.py0 + p.py)
+        if (p.px0 <= x && x <= int64_t(p.px0) + p.px && p.py0 <= y && y <= int64_t(p.py0) + p.py)
             return int(i);
     }
     return -1;
@@ -64,17 +118,17 @@ int sheetAt(const std::vector<paftarec> &sheets, QPoint stored)
 
 QRect viewportRect(QPoint sheetOrigin, QPoint layerOffset, QSize overlay, double r)
 {
-    const int left = int(roundHalfEven((sheetOrigin.x() - layerOffset.x()) / r));
-    const int top = int(roundHalfEven((sheetOrigin.y() - layerOffset.y()) / r));
-    const int right = left + int(roundHalfEven(overlay.width() / r));
-    const int bottom = top + int(roundHalfEven(overlay.height() / r));
+    const int left = roundToInt((double(sheetOrigin.x()) - layerOffset.x()) / r);
+    const int top = roundToInt((double(sheetOrigin.y()) - layerOffset.y()) / r);
+    const int right = clampToInt(int64_t(left) + roundToInt(overlay.width() / r));
+    const int bottom = clampToInt(int64_t(top) + roundToInt(overlay.height() / r));
     return QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
 QPoint crosshair(QPoint sheetPoint, QPoint sheetOrigin, double r)
 {
-    return QPoint(int(roundHalfEven((sheetPoint.x() + sheetOrigin.x()) / r)),
-                  int(roundHalfEven((sheetPoint.y() + sheetOrigin.y()) / r)));
+    return QPoint(roundToInt((double(sheetPoint.x()) + sheetOrigin.x()) / r),
+                  roundToInt((double(sheetPoint.y()) + sheetOrigin.y()) / r));
 }
 
 } // namespace coords

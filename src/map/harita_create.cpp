@@ -64,7 +64,7 @@ void TfHarita::FormCreate()
 {
     using namespace uGenel;
     StartupConfig config;
-    QFile file(QStringLiteral("HARITA.TXT"));
+    QFile file(resolveDataFile(QString(), QStringLiteral("HARITA.TXT")));
     if (file.exists()) {
         if (!file.open(QIODevice::ReadOnly))
             throw Error(QStringLiteral("HARITA.TXT okunamadı: %1").arg(file.errorString()));
@@ -73,9 +73,10 @@ void TfHarita::FormCreate()
         try {
             parseStartupLines(lines, config);
         } catch (const Error &) {
+            // Set as far as read; the sheet label shows them only once all lines converted.
             DataDir = config.dataDir;
             CurrentSheet = config.currentSheet;
-            ShowSheetName();
+            OverviewSpan = config.overviewSpan;
             throw;
         }
         DataDir = config.dataDir;
@@ -120,6 +121,10 @@ void TfHarita::connectDatabase(const QString &databaseFile)
     std::exception_ptr failure;
     try {
         ADOConnection1.open(target);
+    } catch (const MissingTables &) {
+        // The file is there and opens: a missing table is the datasets' failure, reported
+        // as such, and the program runs on.
+        throw;
     } catch (...) {
         failure = std::current_exception();
     }

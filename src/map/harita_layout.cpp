@@ -37,8 +37,9 @@ QFont pixelFont(int pixels, bool bold)
 void TfHarita::buildControls()
 {
     setWindowTitle(QStringLiteral("fHarita - v0.1.01 (12.08.2006)"));
-    // The design's client area; the view inside it is 742 x 639.
-    setGeometry(70, 37, 943, 668);
+    // The frame at the design's place; the client area inside it, whose view is 742 x 639.
+    move(70, 37);
+    resize(943, 668);
 
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);

@@ -85,6 +85,7 @@ void TfHarita::ShowSheetPoint(int index, int x, int y)
     if (uGenel::Sheets.at(size_t(index)).num != uGenel::CurrentSheet)
         SelectSheet(index);
     const QPoint offset = coords::centringOffset(ScrollBox1->size(), QPoint(x, y));
-    Image1->move(offset);
-    PlaceMarker(x + Image1->x(), y + Image1->y());
+    Image1->move(coords::widgetPosition(offset));
+    const QPoint view = coords::offsetBy(QPoint(x, y), Image1->pos());
+    PlaceMarker(view.x(), view.y());
 }

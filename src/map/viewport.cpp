@@ -39,12 +39,14 @@ void TfHarita::PlaceMarker(int x, int y)
     Label1->adjustSize();
     Label6->setText(QString::number(Image1->width()));
     Label7->setText(QString::number(Image2->width()));
-    Image3->move(x - MarkRadius, y - MarkRadius);
+    Image3->move(coords::widgetPosition(coords::offsetBy(QPoint(x, y), -MarkRadius, -MarkRadius)));
     Image3->show();
     Image3->raise();
     Image3->repaint();
-    if (fKucukHarita)
-        fKucukHarita->DrawCrosshair(x - Image1->x(), y - Image1->y());
+    if (fKucukHarita) {
+        const QPoint sheet = coords::viewToSheet(QPoint(x, y), Image1->pos());
+        fKucukHarita->DrawCrosshair(sheet.x(), sheet.y());
+    }
 }
 
 void TfHarita::Image2Temizle()
@@ -58,13 +60,16 @@ void TfHarita::Image2Temizle()
 
 void TfHarita::Image1MouseMove(int X, int Y)
 {
-    Label2->setText(coords::readout(X + Image1->x(), Y + Image1->y()));
+    const QPoint view = coords::offsetBy(QPoint(X, Y), Image1->pos());
+    Label2->setText(coords::readout(view.x(), view.y()));
 }
 
 void TfHarita::Image2MouseMove(int X, int Y)
 {
-    Label2->setText(coords::readout(X - Image1->x(), Y - Image1->y()));
-    Label1->setText(coords::readout(X - Image1->x() + SheetOriginX, Y - Image1->y() + SheetOriginY));
+    const QPoint sheet = coords::viewToSheet(QPoint(X, Y), Image1->pos());
+    const QPoint region = coords::offsetBy(sheet, SheetOriginX, SheetOriginY);
+    Label2->setText(coords::readout(sheet.x(), sheet.y()));
+    Label1->setText(coords::readout(region.x(), region.y()));
     Label1->adjustSize();
 }
 
@@ -137,8 +142,11 @@ void TfHarita::FormResize()
 
 void TfHarita::ShapeBorderColorMouseDown()
 {
+    // A cancelled choice is forgotten: the dialog opens next on the last colour confirmed.
     if (execModal(*ColorDialog) == QDialog::Accepted)
         ShapeBorderColor->setColor(ColorDialog->selectedColor());
+    else
+        ColorDialog->setCurrentColor(ShapeBorderColor->color());
 }
 
 void TfHarita::wheelScroll(const QWheelEvent &event)
@@ -149,7 +157,7 @@ void TfHarita::wheelScroll(const QWheelEvent &event)
     const bool across = event.modifiers() & Qt::ShiftModifier;
     QSlider *trackBar = across ? TrackBar1 : TrackBar2;
     const int step = (across ? ScrollBox1->width() : ScrollBox1->height()) / 10;
-    trackBar->setValue(trackBar->value() - notches * step);
+    trackBar->setValue(coords::clampToInt(trackBar->value() - int64_t(notches) * step));
 }
 
 void TfHarita::resizeEvent(QResizeEvent *event)

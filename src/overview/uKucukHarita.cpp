@@ -5,7 +5,6 @@
 #include "framework/formparts.h"
 #include "framework/messages.h"
 #include "framework/picture.h"
-#include "framework/textconv.h"
 #include "map/colorswatch.h"
 #include "map/coords.h"
 #include "map/maplayer.h"
@@ -93,6 +92,9 @@ double TfKucukHarita::OverviewScale() const
 
 int TfKucukHarita::SheetAt(int x, int y) const
 {
+    // Without a picture there is no scale: the pointer is over no sheet.
+    if (!hasPicture())
+        return -1;
     return coords::sheetAt(uGenel::Sheets, coords::overviewToStored(QPoint(x, y), OverviewScale()));
 }
 
@@ -136,8 +138,6 @@ void TfKucukHarita::DrawCrosshair(int x, int y)
 
 void TfKucukHarita::Image1MouseDown(Qt::MouseButton, int X, int Y)
 {
-    if (!hasPicture())
-        return;
     fHarita->Image2Temizle();
     const QPoint m = coords::overviewToStored(QPoint(X, Y), OverviewScale());
     const int i = SheetAt(X, Y);
@@ -146,10 +146,9 @@ void TfKucukHarita::Image1MouseDown(Qt::MouseButton, int X, int Y)
         if (sheet.num != uGenel::CurrentSheet)
             fHarita->SelectSheet(i);
         // Offsets are stored units; the view wants displayed sheet pixels.
-        const int x = divTrunc(m.x() - sheet.px0, uGenel::ScaleDivisor);
-        const int y = divTrunc(m.y() - sheet.py0, uGenel::ScaleDivisor);
-        fHarita->ShowSheetPoint(i, x, y);
-        DrawCrosshair(x, y);
+        const QPoint p = coords::storedToSheet(m, QPoint(sheet.px0, sheet.py0), uGenel::ScaleDivisor);
+        fHarita->ShowSheetPoint(i, p.x(), p.y());
+        DrawCrosshair(p.x(), p.y());
     }
     if (fHarita->AddMode) {
         fHarita->MarkColor = QColor(0, 128, 0);
@@ -159,8 +158,6 @@ void TfKucukHarita::Image1MouseDown(Qt::MouseButton, int X, int Y)
 
 void TfKucukHarita::Image1MouseMove(int X, int Y)
 {
-    if (!hasPicture())
-        return;
     const QPoint m = coords::overviewToStored(QPoint(X, Y), OverviewScale());
     StatusBar1->showMessage(QStringLiteral(" X:%1 Y:%2 Pafta=%3").arg(m.x()).arg(m.y()).arg(SheetAt(X, Y)));
 }

@@ -1,6 +1,7 @@
 // Circling the places of the current sheet on the overlay.
 #include "app/uGenel.h"
 #include "framework/dataset.h"
+#include "map/coords.h"
 #include "map/uHarita.h"
 
 #include <QPainter>
@@ -11,9 +12,14 @@ void TfHarita::OkuVeIsaretle()
     // The first move ends a pending edit (saving it, or refusing and ending the pass here).
     qHarita->first();
     // Rows of the current sheet come from an index kept per snapshot revision, so a pass
-    // costs what the sheet holds, not what the table holds.
-    for (const SheetPlace &place : sheetPlaces.placesOn(*qHarita, uGenel::CurrentSheet))
-        DrawPlaceMark(place.px, place.py);
+    // costs what the sheet holds, not what the table holds. px and py are read as integers
+    // only there: a value that is not one ends the pass with the conversion's error.
+    const int px = qHarita->fieldIndex(QStringLiteral("px"));
+    const int py = qHarita->fieldIndex(QStringLiteral("py"));
+    for (int row : sheetPlaces.rowsOn(*qHarita, uGenel::CurrentSheet)) {
+        const int x = qHarita->integerAt(row, px);
+        DrawPlaceMark(x, qHarita->integerAt(row, py));
+    }
     qHarita->last();
     Image2->update();
     Image2->raise();
@@ -22,10 +28,12 @@ void TfHarita::OkuVeIsaretle()
 void TfHarita::DrawPlaceMark(int x, int y)
 {
     const int r = MarkRadius;
-    const int vx = x + Image1->x(); // the scroll box's own scroll positions are always 0
+    // The scroll box's own scroll positions are always 0.
+    const QPoint v = coords::offsetBy(QPoint(x, y), Image1->pos());
+    const int vx = v.x();
     if (vx < 0 || vx > Image2->width())
         return;
-    const int vy = y + Image1->y();
+    const int vy = v.y();
     if (vy < 0 || vy > Image2->height())
         return;
     QPainter painter(&Image2->canvas());

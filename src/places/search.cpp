@@ -2,7 +2,7 @@
 #include "app/uGenel.h"
 #include "framework/dataset.h"
 #include "framework/dblookupcombo.h"
-#include "framework/textconv.h"
+#include "map/coords.h"
 #include "map/uHarita.h"
 #include "places/statements.h"
 
@@ -34,8 +34,8 @@ void TfHarita::dAraDataChange(const QString &field)
 {
     if (!field.isEmpty() || !qAra->isOpen() || qAra->isNull(QStringLiteral("pafta")))
         return;
-    const int x = divTrunc(qAra->asInteger(QStringLiteral("px")), uGenel::ScaleDivisor);
-    const int y = divTrunc(qAra->asInteger(QStringLiteral("py")), uGenel::ScaleDivisor);
+    const int x = coords::divide(qAra->asInteger(QStringLiteral("px")), uGenel::ScaleDivisor);
+    const int y = coords::divide(qAra->asInteger(QStringLiteral("py")), uGenel::ScaleDivisor);
     const int i = FindSheet(qAra->asString(QStringLiteral("pafta")));
     // A place on a sheet the index does not know leaves the map where it is.
     if (i < 0)
