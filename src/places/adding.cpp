@@ -5,6 +5,7 @@
 #include "framework/errors.h"
 #include "framework/messages.h"
 #include "framework/quit.h"
+#include "map/coords.h"
 #include "map/uHarita.h"
 #include "places/statements.h"
 #include "places/uBilgigir.h"
@@ -26,12 +27,12 @@ void TfHarita::Button4Click()
 
 void TfHarita::Image2MouseDown(Qt::MouseButton, int X, int Y)
 {
-    mapClick(QPoint(X - Image1->x(), Y - Image1->y()), QPoint(X, Y));
+    mapClick(coords::viewToSheet(QPoint(X, Y), Image1->pos()), QPoint(X, Y));
 }
 
 void TfHarita::Image1MouseDown(Qt::MouseButton, int X, int Y)
 {
-    mapClick(QPoint(X, Y), QPoint(X + Image1->x(), Y + Image1->y()));
+    mapClick(QPoint(X, Y), coords::offsetBy(QPoint(X, Y), Image1->pos()));
 }
 
 void TfHarita::mapClick(QPoint sheetPoint, QPoint viewPoint)
