@@ -172,9 +172,9 @@ private slots:
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("error");
-        QTest::newRow("tif") << "harita.tif" << "Unknown picture file extension (.tif)";
-        QTest::newRow("case kept") << "harita.Tiff" << "Unknown picture file extension (.Tiff)";
-        QTest::newRow("png") << "harita.png" << "Unknown picture file extension (.png)";
+        QTest::newRow("webp") << "harita.webp" << "Unknown picture file extension (.webp)";
+        QTest::newRow("case kept") << "harita.Tga" << "Unknown picture file extension (.Tga)";
+        QTest::newRow("j2k") << "harita.j2k" << "Unknown picture file extension (.j2k)";
         QTest::newRow("last dot") << "harita.jpg.bak" << "Unknown picture file extension (.bak)";
         QTest::newRow("none") << "harita" << "Unknown picture file extension (.)";
         QTest::newRow("dot in folder only") << "veri.d/harita" << "Unknown picture file extension (.)";

@@ -113,7 +113,7 @@ private slots:
         QTest::newRow("unused line 5 not a number") << "line5" << "ErrorReport"
                                                     << "'beş' is not a valid integer value." << false;
         QTest::newRow("too few lines") << "short" << "ErrorReport" << "'' is not a valid integer value." << false;
-        QTest::newRow("unknown picture kind") << "tif" << "ErrorReport" << "Unknown picture file extension (.tif)."
+        QTest::newRow("unknown picture kind") << "webp" << "ErrorReport" << "Unknown picture file extension (.webp)."
                                               << false;
     }
     void failures()
@@ -142,8 +142,8 @@ private slots:
             r.setStartupLine(5, QString::fromUtf8("beş"));
         else if (fault == "short")
             writeFile(dir + "HARITA.TXT", (dir + "\r\nharita.sqlite\r\nx\r\n0\r\n0\r\n100").toUtf8());
-        else if (fault == "tif")
-            execSql(db, "update pafta set ad = 'sheet.tif'");
+        else if (fault == "webp")
+            execSql(db, "update pafta set ad = 'sheet.webp'");
         DialogAnswerer answerer;
         RunningZemira z(r.dir());
         QCOMPARE(answerer.texts, QStringList{text.contains("%1") ? text.arg(dir) : text});

@@ -12,8 +12,30 @@
 #include <QLabel>
 #include <QPushButton>
 #include <cstdio>
+#include <cstring>
 
 namespace {
+
+// Answered before anything else, so that they work without a display and touch no start-up file.
+bool answeredOption(int argc, char **argv)
+{
+    if (argc != 2)
+        return false;
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("zemira %s\n", ZEMIRA_VERSION);
+        return true;
+    }
+    if (std::strcmp(argv[1], "--help") == 0) {
+        std::printf("Kullanım: zemira [KLASÖR]\n"
+                    "Zemira'yı KLASÖR'de (verilmezse bulunulan klasörde) başlatır; başlangıç dosyası\n"
+                    "HARITA.TXT oradan okunur.\n"
+                    "\n"
+                    "  --help     bu yardımı gösterir\n"
+                    "  --version  sürümü gösterir\n");
+        return true;
+    }
+    return false;
+}
 
 void showSplash()
 {
@@ -57,6 +79,8 @@ void destroyWindows()
 
 int runZemira(int argc, char **argv)
 {
+    if (answeredOption(argc, argv))
+        return 0;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zemira"));
     const QStringList args = QApplication::arguments();

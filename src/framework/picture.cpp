@@ -148,7 +148,8 @@ QImage loadPicture(const QString &fileName, QString *warning)
     const QString kind = extension.toLower();
     static const QStringList known = {QStringLiteral("bmp"), QStringLiteral("ico"), QStringLiteral("gif"),
                                       QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("wmf"),
-                                      QStringLiteral("emf"), QStringLiteral("pcx")};
+                                      QStringLiteral("emf"), QStringLiteral("pcx"), QStringLiteral("tif"),
+                                      QStringLiteral("tiff"), QStringLiteral("png"), QStringLiteral("jp2")};
     if (!known.contains(kind))
         throw Error(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
 
@@ -165,5 +166,7 @@ QImage loadPicture(const QString &fileName, QString *warning)
         return decodeWmf(file);
     if (kind == u"emf")
         return decodeEmf(file);
+    if (kind == u"tif" || kind == u"tiff" || kind == u"png" || kind == u"jp2")
+        return decodeGdal(file, kind, warning);
     return decodeGif(file, warning);
 }

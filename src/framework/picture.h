@@ -3,7 +3,8 @@
 #include <QString>
 
 // Loads a picture file, the decoder chosen by the file name's extension (case-insensitive):
-// bmp, ico, pcx (ours), gif (Qt's reader), jpg, jpeg (libjpeg), wmf (libwmf), emf (libemf2svg).
+// bmp, ico, pcx (ours), gif (Qt's reader), jpg, jpeg (libjpeg), wmf (libwmf), emf (libemf2svg),
+// tif, tiff, png, jp2 (GDAL).
 // Any other extension raises "Unknown picture file extension (.%s)". Images whose header
 // claims absurd dimensions, or more pixels than the file could hold, are refused before
 // anything is allocated. Throws Error.

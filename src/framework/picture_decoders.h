@@ -36,6 +36,8 @@ QImage decodeJpeg(const PictureFile &file, QString *warning);
 QImage decodePcx(const PictureFile &file, QString *warning);
 QImage decodeWmf(const PictureFile &file);
 QImage decodeEmf(const PictureFile &file);
+// kind: "tif", "tiff", "png" or "jp2"; only that format's GDAL driver may read the file.
+QImage decodeGdal(const PictureFile &file, const QString &kind, QString *warning);
 
 // The bitmap whose info header starts at dib: an icon's image is twice its height, the picture
 // above a transparency mask; pixels is where a file's pixel data starts, 0 for right after the
