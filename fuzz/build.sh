@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer harnesses (fuzz/fuzz_*.cpp) into build-fuzz/ with Debian's clang, apart
 # from the CMake build. libFuzzer's runtime comes in Debian's libclang-rt-14-dev.
-# Usage: fuzz/build.sh [HARNESS...]   (all of them when none is named)
+# Usage: fuzz/build.sh [NAME...]   e.g. fuzz/build.sh pcx like   (all of them when none is named)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -58,6 +58,7 @@ mkdir -p "$out/obj"
 harnesses=("$@")
 [ ${#harnesses[@]} -gt 0 ] || harnesses=($(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//'))
 for h in "${harnesses[@]}"; do
+  h=fuzz_${h#fuzz_}
   objs=()
   for s in "fuzz/$h.cpp" $(sources "$h"); do compile "$s"; done
   link=()
