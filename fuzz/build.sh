@@ -19,12 +19,15 @@ command -v ccache >/dev/null && cxx=(ccache clang++)
 flags=(-std=c++20 -g -O1 -fPIC -fno-omit-frame-pointer
   -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
   -I"$root/src" -I"$root/tools/import")
-read -ra qt <<<"$(pkg-config --cflags Qt6Core Qt6Gui Qt6Sql Qt6Svg libwmf libjpeg)"
+read -ra qt <<<"$(pkg-config --cflags Qt6Core Qt6Gui Qt6Sql Qt6Svg libjpeg gdal)"
+# the metafile helper is not run by these harnesses; the path only has to be there
+flags+=(-DZEMIRA_METAFILE_BUILT=\"zemira-metafile\")
 flags+=("${qt[@]}")
 
 pictures="src/framework/picture.cpp src/framework/picture_pcx.cpp src/framework/picture_qt.cpp
-  src/framework/picture_jpeg.cpp src/framework/picture_metafile.cpp"
-picturelibs="Qt6Svg $(pkg-config --libs libjpeg libwmf) -lemf2svg"
+  src/framework/picture_bmp.cpp src/framework/picture_icon.cpp src/framework/picture_jpeg.cpp
+  src/framework/picture_metafile.cpp src/framework/picture_gdal.cpp"
+picturelibs="Qt6Svg $(pkg-config --libs libjpeg gdal)"
 
 # Each harness: the sources it needs and what it links.
 sources() {
@@ -34,14 +37,14 @@ sources() {
   fuzz_like) echo "src/data/turkishfold.cpp" ;;
   fuzz_pguri) echo "src/data/postgres.cpp src/data/turkishfold.cpp" ;;
   fuzz_tableplan) echo "tools/import/tableplan.cpp" ;;
-  fuzz_pcx | fuzz_qtpicture | fuzz_jpeg) echo "$pictures" ;;
+  fuzz_pcx | fuzz_bitmap | fuzz_jpeg) echo "$pictures" ;;
   esac
 }
 libs() {
   case $1 in
   fuzz_like) echo "Qt6Core -lsqlite3" ;;
   fuzz_pguri) echo "Qt6Sql -lsqlite3" ;;
-  fuzz_pcx | fuzz_qtpicture | fuzz_jpeg) echo "$picturelibs" ;;
+  fuzz_pcx | fuzz_bitmap | fuzz_jpeg) echo "$picturelibs" ;;
   *) echo "Qt6Core" ;;
   esac
 }

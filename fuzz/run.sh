@@ -13,7 +13,7 @@ mkdir -p "$corpus" "$findings"
 images=../shared/fixtures/images
 case $name in
 pcx) patterns=(pcx) ;;
-qtpicture) patterns=(bmp ico gif) ;;
+bitmap) patterns=(bmp ico gif) ;;
 jpeg) patterns=(jpg) ;;
 *) patterns=() ;;
 esac
