@@ -162,6 +162,18 @@ private slots:
         QCOMPARE(matches(m_sqlite, "1000", "isim LIKE '100!%' ESCAPE '!'"), 0);
         QCOMPARE(matches(m_sqlite, "Ş", "isim LIKE 'ş' ESCAPE '!!'"), -1);
     }
+
+    // Each LIKE keeps its compiled pattern only while its own pattern and escape stay.
+    void sqlitePatternsChangingRowByRow()
+    {
+        QSqlDatabase db = m_sqlite.database();
+        QSqlQuery q(db);
+        QVERIFY(q.exec("with t(name, pat, esc) as (values ('Şile', '%sile%', '!'), ('Ankara', '%sile%', '!'),"
+                       " ('Ankara', '%KARA', '!'), ('100%', '100!%', '!'), ('100%', '100!%', '#'))"
+                       " select group_concat((name like pat escape esc) || (name like '%a%'), ' ') from t"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("10 01 11 10 00"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLike)
