@@ -1,6 +1,7 @@
 #include "data/connection.h"
 #include "data/postgres.h"
 #include "data/schema.h"
+#include "data/searchindex.h"
 #include "pgtestsupport.h"
 
 #include <QSqlDatabase>
@@ -135,6 +136,64 @@ private slots:
         QFETCH(bool, found);
         QCOMPARE(matches(connection(backend), stored, "isim LIKE " + quoted(pattern)), found ? 1 : 0);
         QCOMPARE(matches(connection(backend), stored, "isim NOT LIKE " + quoted(pattern)), found ? 0 : 1);
+    }
+
+    // The index of an SQLite file narrows, never changes, what the LIKE finds, also for
+    // places another program (without our functions) wrote since the last search.
+    void sqliteIndexFindsTheSame_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<bool>("narrowed");
+        QTest::newRow("fragment") << "%kara%" << true;
+        QTest::newRow("capitals") << "%KARA%" << true;
+        QTest::newRow("Turkish letters") << "%şile%" << true;
+        QTest::newRow("dotless i") << "%ılgın%" << true;
+        QTest::newRow("_ between runs") << "%kar_köy%" << true;
+        QTest::newRow("% between runs") << "%kara%agac%" << true;
+        QTest::newRow("quotes") << "%ali'nin%" << true;
+        QTest::newRow("double quotes") << "%\"ev\"%" << true;
+        QTest::newRow("two letters") << "%ka%" << false;
+        QTest::newRow("short runs") << "%k%y%" << false;
+        QTest::newRow("wildcards only") << "%%%" << false;
+    }
+    void sqliteIndexFindsTheSame()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(bool, narrowed);
+        QSqlDatabase db = m_sqlite.database();
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "like-other");
+        other.setDatabaseName(db.databaseName());
+        QVERIFY(other.open());
+        const auto write = [&](const QStringList &statements) {
+            QSqlQuery q(other);
+            for (const QString &s : statements)
+                QVERIFY2(q.exec(s), qPrintable(q.lastError().text()));
+        };
+        write({"delete from harita",
+               "insert into harita (isim) values ('Ankara'), ('Karaköy'), ('KARAÇAM'), ('Şile'), ('ILGIN'),"
+               " ('Karıköy'), ('Ali''nin Çiftliği'), ('Say \"Ev\"'), (null), ('S' || char(807) || 'ile'),"
+               " (cast(X'DE696C65' as text))"});
+        const QString narrowing = searchindex::narrowing(db, pattern);
+        QCOMPARE(!narrowing.isEmpty(), narrowed);
+        write({"update harita set isim = 'Karaağaç' where isim = 'Ankara'", "delete from harita where isim = 'Karıköy'",
+               "insert into harita (isim) values ('ŞİLE KARA'), ('Kar köy')"});
+        const auto ids = [&](const QString &sql) {
+            QSqlQuery q(db);
+            QStringList found;
+            if (!q.exec(sql))
+                return QStringList{q.lastError().text()};
+            while (q.next())
+                found << q.value(0).toString();
+            return found;
+        };
+        const QString plain = "SELECT id FROM harita WHERE isim LIKE " + quoted(pattern);
+        const QStringList expected = ids(plain + " ORDER BY id");
+        QVERIFY(!expected.isEmpty() || !narrowed);
+        if (narrowed)
+            QCOMPARE(ids(plain + " AND " + narrowing + " ORDER BY id"), expected);
+        other.close();
+        other = QSqlDatabase();
+        QSqlDatabase::removeDatabase("like-other");
     }
 
     void postgresSearchUsesIndex()

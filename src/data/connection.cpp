@@ -1,5 +1,6 @@
 #include "connection.h"
 #include "postgres.h"
+#include "searchindex.h"
 #include "turkishfold.h"
 #include "framework/errors.h"
 
@@ -106,8 +107,10 @@ void Connection::open(const QString &target)
         else
             installLike(db);
         checkTables(db);
-        if (!m_postgres)
+        if (!m_postgres) {
             requireRollbackJournal(db);
+            searchindex::prepare(db);
+        }
     } catch (...) {
         db.close();
         throw;

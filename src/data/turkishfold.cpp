@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <array>
+#include <string>
 #include <vector>
 
 namespace turkishfold {
@@ -220,6 +221,37 @@ void sqliteLike(sqlite3_context *context, int argc, sqlite3_value **argv)
     sqlite3_set_auxdata(context, 0, compiled, [](void *p) { delete static_cast<CompiledPattern *>(p); });
 }
 
+void appendUtf8(std::string &out, uint32_t cp)
+{
+    if (cp < 0x80) {
+        out += char(cp);
+    } else if (cp < 0x800) {
+        out += char(0xC0 | (cp >> 6));
+        out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += char(0xE0 | (cp >> 12));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    } else {
+        out += char(0xF0 | (cp >> 18));
+        out += char(0x80 | ((cp >> 12) & 0x3F));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    }
+}
+
+void sqliteFold(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    const unsigned char *text = sqlite3_value_text(argv[0]);
+    if (!text)
+        return;
+    const unsigned char *const end = text + sqlite3_value_bytes(argv[0]);
+    std::string out;
+    for (uint32_t c; (c = nextChar(text, end)) != kEnd;)
+        appendUtf8(out, c);
+    sqlite3_result_text(context, out.data(), int(out.size()), SQLITE_TRANSIENT);
+}
+
 } // namespace
 
 void foldTable(QString &from, QString &to)
@@ -257,6 +289,9 @@ void installSqliteLike(sqlite3 *db)
         if (sqlite3_create_function_v2(db, "like", argc, flags, nullptr, sqliteLike, nullptr, nullptr, nullptr)
             != SQLITE_OK)
             throw Error(QString::fromUtf8(sqlite3_errmsg(db)));
+    if (sqlite3_create_function_v2(db, "zemira_fold", 1, flags, nullptr, sqliteFold, nullptr, nullptr, nullptr)
+        != SQLITE_OK)
+        throw Error(QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
 } // namespace turkishfold

@@ -16,7 +16,8 @@ void foldTable(QString &from, QString &to);
 
 // Replaces SQLite's like() (2 and 3 arguments) on this handle: both sides folded,
 // % and _ keep their meaning, ESCAPE works; bytes that are not valid UTF-8 are read
-// as Windows-1254, the legacy Turkish code page.
+// as Windows-1254, the legacy Turkish code page. Adds zemira_fold(text): the text as
+// that like() compares it, in UTF-8.
 void installSqliteLike(sqlite3 *db);
 
 } // namespace turkishfold

@@ -1,0 +1,114 @@
+#include "searchindex.h"
+#include "turkishfold.h"
+
+#include <QCryptographicHash>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStringList>
+
+namespace searchindex {
+namespace {
+
+// The names as this build folds them: a file indexed with another fold is indexed again.
+QString foldDigest()
+{
+    static const QString digest = [] {
+        QString from;
+        QString to;
+        turkishfold::foldTable(from, to);
+        return QString::fromLatin1(QCryptographicHash::hash((from + '\n' + to).toUtf8(), QCryptographicHash::Md5).toHex());
+    }();
+    return digest;
+}
+
+// The triggers use only SQL every program knows, so one without our functions can still write harita.
+QStringList buildStatements()
+{
+    return {
+        QStringLiteral("drop trigger if exists harita_ara_ekle"),
+        QStringLiteral("drop trigger if exists harita_ara_degistir"),
+        QStringLiteral("drop trigger if exists harita_ara_sil"),
+        QStringLiteral("drop table if exists harita_ara"),
+        QStringLiteral("drop table if exists harita_ara_bekleyen"),
+        QStringLiteral("drop table if exists harita_ara_katlama"),
+        QStringLiteral("create virtual table harita_ara using fts5(ad, tokenize = 'trigram case_sensitive 1')"),
+        QStringLiteral("create table harita_ara_bekleyen (id integer primary key)"),
+        QStringLiteral("create table harita_ara_katlama (ozet text)"),
+        QStringLiteral("insert into harita_ara_katlama values ('%1')").arg(foldDigest()),
+        QStringLiteral("create trigger harita_ara_ekle after insert on harita begin"
+                       " insert or ignore into harita_ara_bekleyen values (new.rowid); end"),
+        QStringLiteral("create trigger harita_ara_degistir after update on harita begin"
+                       " insert or ignore into harita_ara_bekleyen values (old.rowid);"
+                       " insert or ignore into harita_ara_bekleyen values (new.rowid); end"),
+        QStringLiteral("create trigger harita_ara_sil after delete on harita begin"
+                       " insert or ignore into harita_ara_bekleyen values (old.rowid); end"),
+        QStringLiteral("insert into harita_ara (rowid, ad) select rowid, zemira_fold(isim) from harita"),
+    };
+}
+
+const QStringList kCatchUp = {
+    QStringLiteral("delete from harita_ara where rowid in (select id from harita_ara_bekleyen)"),
+    QStringLiteral("insert into harita_ara (rowid, ad) select rowid, zemira_fold(isim) from harita"
+                   " where rowid in (select id from harita_ara_bekleyen)"),
+    QStringLiteral("delete from harita_ara_bekleyen"),
+};
+
+bool hasIndex(QSqlQuery &q)
+{
+    return q.exec(QStringLiteral("select (select count(*) from sqlite_master where name in ('harita_ara',"
+                                 " 'harita_ara_bekleyen', 'harita_ara_katlama', 'harita_ara_ekle',"
+                                 " 'harita_ara_degistir', 'harita_ara_sil')) = 6"
+                                 " and (select ozet from harita_ara_katlama) = '%1'").arg(foldDigest()))
+        && q.next() && q.value(0).toBool();
+}
+
+// All of them or none.
+bool runAll(QSqlDatabase &db, const QStringList &statements)
+{
+    if (!db.transaction())
+        return false;
+    QSqlQuery q(db);
+    for (const QString &s : statements)
+        if (!q.exec(s)) {
+            db.rollback();
+            return false;
+        }
+    return db.commit() || (db.rollback(), false);
+}
+
+} // namespace
+
+void prepare(QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    if (!hasIndex(q))
+        runAll(db, buildStatements());
+}
+
+QString narrowing(QSqlDatabase db, const QString &pattern)
+{
+    QSqlQuery q(db);
+    if (!hasIndex(q))
+        return {};
+    q.prepare(QStringLiteral("select zemira_fold(?)"));
+    q.addBindValue(pattern);
+    if (!q.exec() || !q.next())
+        return {};
+    QStringList phrases;
+    for (const QString &run : q.value(0).toString().split(QRegularExpression(QStringLiteral("[%_]"))))
+        if (run.toUcs4().size() >= 3)
+            phrases << '"' + QString(run).replace('"', QLatin1String("\"\"")) + '"';
+    if (phrases.isEmpty())
+        return {};
+    // Places written since the last search join the index now where the file allows;
+    // otherwise they stay candidates.
+    if (q.exec(QStringLiteral("select exists (select 1 from harita_ara_bekleyen)")) && q.next()
+        && q.value(0).toBool())
+        runAll(db, kCatchUp);
+    return QStringLiteral("rowid IN (SELECT rowid FROM harita_ara WHERE harita_ara MATCH '%1'"
+                          " UNION ALL SELECT id FROM harita_ara_bekleyen)")
+        .arg(phrases.join(' ').replace('\'', QLatin1String("''")));
+}
+
+} // namespace searchindex
