@@ -1,4 +1,4 @@
-// The search statement over 1,000,000 places: the sqlite3 shell with SQLite's own LIKE
+// The search statement over 1,000,000 places (or as many as the argument says): the sqlite3 shell with SQLite's own LIKE
 // (the baseline) against QSqlQuery through Zemira's connection with the Turkish LIKE,
 // reading every row. Prints both times and their ratio; the goal is at most 1.5.
 // The same condition counted alone shows the cost of the LIKE itself, which the
@@ -34,7 +34,7 @@ const QString kCount = QStringLiteral("SELECT count(*) FROM harita WHERE tip LIK
 const QString kLongFragment = QStringLiteral("kara").repeated(1250);
 const QString kLongBoth = "SELECT count(*) FROM harita WHERE tip LIKE '%'  AND isim LIKE '%" + kLongFragment + "%'";
 const QString kLongAlone = "SELECT count(*) FROM harita WHERE isim LIKE '%" + kLongFragment + "%'";
-constexpr int kPlaces = 1000000;
+int places = 1000000;
 constexpr int kRounds = 3;
 
 void fill(const QString &file)
@@ -52,7 +52,7 @@ void fill(const QString &file)
     QSqlQuery q(db);
     q.exec("begin");
     q.prepare("insert into harita (isim, tip, px, py, pafta, kod, cx, cy) values (?, ?, ?, ?, ?, ?, ?, ?)");
-    for (int i = 0; i < kPlaces; ++i) {
+    for (int i = 0; i < places; ++i) {
         QString name;
         for (int n = 2 + random.bounded(2); n > 0; --n)
             name += syllables[random.bounded(int(syllables.size()))];
@@ -114,6 +114,9 @@ void benchIndex(Connection &connection, const QString &file, QTextStream &out)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // The number of places may be given, e.g. 10000000.
+    if (argc > 1)
+        places = std::max(1, QString::fromLocal8Bit(argv[1]).toInt());
     QTextStream out(stdout);
     try {
         QTemporaryDir dir;
@@ -137,7 +140,7 @@ int main(int argc, char *argv[])
             keepBest(best[5], [&] { readAllRows(connection, kLongBoth); });
         }
         const auto ratio = [](qint64 a, qint64 b) { return QString::number(double(a) / double(b), 'f', 2); };
-        out << "bench_like: " << kPlaces << " places, " << rows << " found\n"
+        out << "bench_like: " << places << " places, " << rows << " found\n"
             << "  search statement: sqlite3 shell " << best[0] << " ms (baseline), Zemira " << best[1]
             << " ms, ratio " << ratio(best[1], best[0]) << " (goal <= 1.5)\n"
             << "  the condition counted: sqlite3 shell " << best[2] << " ms (baseline), Zemira " << best[3]

@@ -196,6 +196,41 @@ private slots:
         QSqlDatabase::removeDatabase("like-other");
     }
 
+    // A file made by older tools gets its index at the first open, reporting up to 100;
+    // later opens find it and build nothing.
+    void sqliteIndexBuiltOnceWithProgress()
+    {
+        const QString file = m_dir.filePath("older.sqlite");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "older-setup");
+            db.setDatabaseName(file);
+            QVERIFY(db.open());
+            createSchema(db);
+            QSqlQuery q(db);
+            QVERIFY(q.exec("insert into harita (id, isim) values (1, 'Karaköy'), (250000, 'Şile')"));
+        }
+        QSqlDatabase::removeDatabase("older-setup");
+        QList<int> heard;
+        {
+            Connection c(QStringLiteral("older"));
+            c.open(file, [&](int percent) { heard << percent; });
+            QVERIFY(!heard.isEmpty());
+            QCOMPARE(heard.last(), 100);
+            QVERIFY(std::is_sorted(heard.begin(), heard.end()));
+            QSqlQuery q(c.database());
+            const QString narrowing = searchindex::narrowing(c.database(), "%SİLE%");
+            QVERIFY(!narrowing.isEmpty());
+            QVERIFY(q.exec("SELECT id FROM harita WHERE isim LIKE '%SİLE%' AND " + narrowing));
+            QVERIFY(q.next());
+            QCOMPARE(q.value(0).toInt(), 250000);
+            QVERIFY(!q.next());
+        }
+        heard.clear();
+        Connection again(QStringLiteral("older-again"));
+        again.open(file, [&](int percent) { heard << percent; });
+        QVERIFY(heard.isEmpty());
+    }
+
     void postgresSearchUsesIndex()
     {
         QSqlQuery q(m_postgres.database());

@@ -81,7 +81,7 @@ bool Connection::isPostgresUri(const QString &target)
     return target.startsWith(QLatin1String("postgresql://")) || target.startsWith(QLatin1String("postgres://"));
 }
 
-void Connection::open(const QString &target)
+void Connection::open(const QString &target, const std::function<void(int percent)> &indexProgress)
 {
     close();
     m_target = target;
@@ -109,7 +109,7 @@ void Connection::open(const QString &target)
         checkTables(db);
         if (!m_postgres) {
             requireRollbackJournal(db);
-            searchindex::prepare(db);
+            searchindex::prepare(db, indexProgress);
         }
     } catch (...) {
         db.close();

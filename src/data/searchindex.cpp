@@ -7,6 +7,8 @@
 #include <QSqlQuery>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace searchindex {
 namespace {
 
@@ -43,7 +45,6 @@ QStringList buildStatements()
                        " insert or ignore into harita_ara_bekleyen values (new.rowid); end"),
         QStringLiteral("create trigger harita_ara_sil after delete on harita begin"
                        " insert or ignore into harita_ara_bekleyen values (old.rowid); end"),
-        QStringLiteral("insert into harita_ara (rowid, ad) select rowid, zemira_fold(isim) from harita"),
     };
 }
 
@@ -63,8 +64,8 @@ bool hasIndex(QSqlQuery &q)
         && q.next() && q.value(0).toBool();
 }
 
-// All of them or none.
-bool runAll(QSqlDatabase &db, const QStringList &statements)
+// All of them or none; fill, where given, runs last inside the same transaction.
+bool runAll(QSqlDatabase &db, const QStringList &statements, const std::function<bool(QSqlQuery &)> &fill = {})
 {
     if (!db.transaction())
         return false;
@@ -74,16 +75,42 @@ bool runAll(QSqlDatabase &db, const QStringList &statements)
             db.rollback();
             return false;
         }
+    if (fill && !fill(q)) {
+        db.rollback();
+        return false;
+    }
     return db.commit() || (db.rollback(), false);
+}
+
+// Folds harita's names into the index in slices of rowids, reporting after each.
+bool fillIndex(QSqlQuery &q, const std::function<void(int)> &progress)
+{
+    if (!q.exec(QStringLiteral("select coalesce(min(rowid), 0), coalesce(max(rowid), 0) from harita")) || !q.next())
+        return false;
+    const qint64 first = q.value(0).toLongLong();
+    const qint64 last = q.value(1).toLongLong();
+    constexpr qint64 kSlice = 100000;
+    if (!q.prepare(QStringLiteral("insert into harita_ara (rowid, ad) select rowid, zemira_fold(isim) from harita"
+                                  " where rowid between ? and ?")))
+        return false;
+    for (qint64 from = first; from <= last; from += kSlice) {
+        q.addBindValue(from);
+        q.addBindValue(std::min(last, from + kSlice - 1));
+        if (!q.exec())
+            return false;
+        if (progress)
+            progress(int((std::min(last, from + kSlice - 1) - first + 1) * 100 / (last - first + 1)));
+    }
+    return true;
 }
 
 } // namespace
 
-void prepare(QSqlDatabase &db)
+void prepare(QSqlDatabase &db, const std::function<void(int)> &progress)
 {
     QSqlQuery q(db);
     if (!hasIndex(q))
-        runAll(db, buildStatements());
+        runAll(db, buildStatements(), [&](QSqlQuery &fill) { return fillIndex(fill, progress); });
 }
 
 QString narrowing(QSqlDatabase db, const QString &pattern)
