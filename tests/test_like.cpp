@@ -1,6 +1,7 @@
 #include "data/connection.h"
 #include "data/postgres.h"
 #include "data/schema.h"
+#include "data/searchindex.h"
 #include "pgtestsupport.h"
 
 #include <QSqlDatabase>
@@ -121,6 +122,9 @@ private slots:
         }
         QSqlDatabase::removeDatabase("like-pg-setup");
         m_postgres.open(m_pg.uri());
+        // Every PostgreSQL case then goes through the search index where it can answer.
+        QSqlQuery q(m_postgres.database());
+        QVERIFY(q.exec(QStringLiteral("set enable_seqscan to off")));
     }
 
     void like_data() { addRows({"sqlite", "postgres"}); }
@@ -132,6 +136,109 @@ private slots:
         QFETCH(bool, found);
         QCOMPARE(matches(connection(backend), stored, "isim LIKE " + quoted(pattern)), found ? 1 : 0);
         QCOMPARE(matches(connection(backend), stored, "isim NOT LIKE " + quoted(pattern)), found ? 0 : 1);
+    }
+
+    // The index of an SQLite file narrows, never changes, what the LIKE finds, also for
+    // places another program (without our functions) wrote since the last search.
+    void sqliteIndexFindsTheSame_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<bool>("narrowed");
+        QTest::newRow("fragment") << "%kara%" << true;
+        QTest::newRow("capitals") << "%KARA%" << true;
+        QTest::newRow("Turkish letters") << "%şile%" << true;
+        QTest::newRow("dotless i") << "%ılgın%" << true;
+        QTest::newRow("_ between runs") << "%kar_köy%" << true;
+        QTest::newRow("% between runs") << "%kara%agac%" << true;
+        QTest::newRow("quotes") << "%ali'nin%" << true;
+        QTest::newRow("double quotes") << "%\"ev\"%" << true;
+        QTest::newRow("two letters") << "%ka%" << false;
+        QTest::newRow("short runs") << "%k%y%" << false;
+        QTest::newRow("wildcards only") << "%%%" << false;
+    }
+    void sqliteIndexFindsTheSame()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(bool, narrowed);
+        QSqlDatabase db = m_sqlite.database();
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "like-other");
+        other.setDatabaseName(db.databaseName());
+        QVERIFY(other.open());
+        const auto write = [&](const QStringList &statements) {
+            QSqlQuery q(other);
+            for (const QString &s : statements)
+                QVERIFY2(q.exec(s), qPrintable(q.lastError().text()));
+        };
+        write({"delete from harita",
+               "insert into harita (isim) values ('Ankara'), ('Karaköy'), ('KARAÇAM'), ('Şile'), ('ILGIN'),"
+               " ('Karıköy'), ('Ali''nin Çiftliği'), ('Say \"Ev\"'), (null), ('S' || char(807) || 'ile'),"
+               " (cast(X'DE696C65' as text))"});
+        const QString narrowing = searchindex::narrowing(db, pattern);
+        QCOMPARE(!narrowing.isEmpty(), narrowed);
+        write({"update harita set isim = 'Karaağaç' where isim = 'Ankara'", "delete from harita where isim = 'Karıköy'",
+               "insert into harita (isim) values ('ŞİLE KARA'), ('Kar köy')"});
+        const auto ids = [&](const QString &sql) {
+            QSqlQuery q(db);
+            QStringList found;
+            if (!q.exec(sql))
+                return QStringList{q.lastError().text()};
+            while (q.next())
+                found << q.value(0).toString();
+            return found;
+        };
+        const QString plain = "SELECT id FROM harita WHERE isim LIKE " + quoted(pattern);
+        const QStringList expected = ids(plain + " ORDER BY id");
+        QVERIFY(!expected.isEmpty() || !narrowed);
+        if (narrowed)
+            QCOMPARE(ids(plain + " AND " + narrowing + " ORDER BY id"), expected);
+        other.close();
+        other = QSqlDatabase();
+        QSqlDatabase::removeDatabase("like-other");
+    }
+
+    // A file made by older tools gets its index at the first open, reporting up to 100;
+    // later opens find it and build nothing.
+    void sqliteIndexBuiltOnceWithProgress()
+    {
+        const QString file = m_dir.filePath("older.sqlite");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "older-setup");
+            db.setDatabaseName(file);
+            QVERIFY(db.open());
+            createSchema(db);
+            QSqlQuery q(db);
+            QVERIFY(q.exec("insert into harita (id, isim) values (1, 'Karaköy'), (250000, 'Şile')"));
+        }
+        QSqlDatabase::removeDatabase("older-setup");
+        QList<int> heard;
+        {
+            Connection c(QStringLiteral("older"));
+            c.open(file, [&](int percent) { heard << percent; });
+            QVERIFY(!heard.isEmpty());
+            QCOMPARE(heard.last(), 100);
+            QVERIFY(std::is_sorted(heard.begin(), heard.end()));
+            QSqlQuery q(c.database());
+            const QString narrowing = searchindex::narrowing(c.database(), "%SİLE%");
+            QVERIFY(!narrowing.isEmpty());
+            QVERIFY(q.exec("SELECT id FROM harita WHERE isim LIKE '%SİLE%' AND " + narrowing));
+            QVERIFY(q.next());
+            QCOMPARE(q.value(0).toInt(), 250000);
+            QVERIFY(!q.next());
+        }
+        heard.clear();
+        Connection again(QStringLiteral("older-again"));
+        again.open(file, [&](int percent) { heard << percent; });
+        QVERIFY(heard.isEmpty());
+    }
+
+    void postgresSearchUsesIndex()
+    {
+        QSqlQuery q(m_postgres.database());
+        QVERIFY(q.exec("explain SELECT * FROM harita WHERE tip LIKE '%'  AND isim LIKE '%kara%'  ORDER BY PX"));
+        QString plan;
+        while (q.next())
+            plan += q.value(0).toString();
+        QVERIFY2(plan.contains("harita_isim_trgm"), qPrintable(plan));
     }
 
     void nullNeverMatches_data()
@@ -161,6 +268,18 @@ private slots:
         QCOMPARE(matches(m_sqlite, "100%", "isim LIKE '100!%' ESCAPE '!'"), 1);
         QCOMPARE(matches(m_sqlite, "1000", "isim LIKE '100!%' ESCAPE '!'"), 0);
         QCOMPARE(matches(m_sqlite, "Ş", "isim LIKE 'ş' ESCAPE '!!'"), -1);
+    }
+
+    // Each LIKE keeps its compiled pattern only while its own pattern and escape stay.
+    void sqlitePatternsChangingRowByRow()
+    {
+        QSqlDatabase db = m_sqlite.database();
+        QSqlQuery q(db);
+        QVERIFY(q.exec("with t(name, pat, esc) as (values ('Şile', '%sile%', '!'), ('Ankara', '%sile%', '!'),"
+                       " ('Ankara', '%KARA', '!'), ('100%', '100!%', '!'), ('100%', '100!%', '#'))"
+                       " select group_concat((name like pat escape esc) || (name like '%a%'), ' ') from t"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("10 01 11 10 00"));
     }
 };
 

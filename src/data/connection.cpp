@@ -1,5 +1,6 @@
 #include "connection.h"
 #include "postgres.h"
+#include "searchindex.h"
 #include "turkishfold.h"
 #include "framework/errors.h"
 
@@ -83,7 +84,7 @@ bool Connection::isPostgresUri(const QString &target)
     return target.startsWith(QLatin1String("postgresql://")) || target.startsWith(QLatin1String("postgres://"));
 }
 
-void Connection::open(const QString &target)
+void Connection::open(const QString &target, const std::function<void(int percent)> &indexProgress)
 {
     close();
     m_target = target;
@@ -109,8 +110,10 @@ void Connection::open(const QString &target)
         else
             installLike(db);
         checkTables(db);
-        if (!m_postgres)
+        if (!m_postgres) {
             requireRollbackJournal(db);
+            searchindex::prepare(db, indexProgress);
+        }
     } catch (...) {
         db.close();
         throw;

@@ -97,6 +97,10 @@ void installLike(QSqlDatabase &db, QSqlQuery &q, const QString &body)
                               " operator(pg_catalog.~~) pg_catalog.like_escape(zemira.fold($2), '')$zf$"));
         run(q, QStringLiteral("create or replace function zemira.notlike(text, text) returns boolean"
                               " language sql immutable strict parallel safe as $zf$select not zemira.like($1, $2)$zf$"));
+        // The search index holds folded names: a new fold must rebuild it with it, or neither.
+        run(q, QStringLiteral("select to_regclass('harita_isim_trgm') is not null"));
+        if (q.next() && q.value(0).toBool())
+            run(q, QStringLiteral("reindex index harita_isim_trgm"));
         const QStringList operators[] = {{"~~", "zemira.like"}, {"!~~", "zemira.notlike"}};
         for (const QStringList &op : operators) {
             q.prepare(QStringLiteral("select 1 from pg_catalog.pg_operator o join pg_catalog.pg_namespace n"
@@ -114,6 +118,20 @@ void installLike(QSqlDatabase &db, QSqlQuery &q, const QString &body)
         db.rollback();
         throw;
     }
+}
+
+// LIKE over harita's names becomes, once the SQL functions are inlined, the folded
+// name ~~ a folded pattern, which a pg_trgm index on that expression answers for
+// fragments of three letters or more; the statement texts stay as they are. Without
+// the rights to build it, or on a read-only server, the scan answers as before.
+void ensureSearchIndex(QSqlQuery &q)
+{
+    run(q, QStringLiteral("select to_regclass('harita') is not null and to_regclass('harita_isim_trgm') is null"));
+    if (!q.next() || !q.value(0).toBool())
+        return;
+    if (q.exec(QStringLiteral("create extension if not exists pg_trgm schema zemira")))
+        q.exec(QStringLiteral("create index if not exists harita_isim_trgm on harita"
+                              " using gin (zemira.fold(isim) gin_trgm_ops)"));
 }
 
 } // namespace
@@ -191,6 +209,7 @@ void preparePostgresSession(QSqlDatabase &db)
     if (!likeIsCurrent(q, body))
         installLike(db, q, body);
     run(q, QStringLiteral("set search_path to \"$user\", public, zemira, pg_catalog"));
+    ensureSearchIndex(q);
 }
 
 QString withoutPassword(const QString &target)

@@ -6,7 +6,6 @@
 
 #include <array>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace turkishfold {
@@ -105,23 +104,18 @@ constexpr uint32_t kOne = 0xFFFFFFF1;
 constexpr uint32_t kEnd = 0xFFFFFFF2;
 constexpr uint32_t kNever = 0xFFFFFFF3;
 
-// The pattern as tokens, kept per connection for as long as the pattern text stays
-// the same (for a whole statement, as a rule), so no row allocates.
+// The pattern as tokens. It is kept as SQLite's auxiliary data of the pattern
+// argument, so each LIKE of a statement keeps its own for as long as its pattern
+// stays the same, and no row compiles or allocates.
 struct CompiledPattern {
-    std::string text;
     uint32_t escape = 0;
     std::vector<uint32_t> tokens;
 };
 
-const std::vector<uint32_t> &compile(CompiledPattern &cache, const unsigned char *pattern, int bytes,
-                                     uint32_t escape)
+void compile(CompiledPattern &compiled, const unsigned char *pattern, int bytes, uint32_t escape)
 {
-    const std::string_view text(reinterpret_cast<const char *>(pattern), size_t(bytes));
-    if (!cache.tokens.empty() && cache.escape == escape && cache.text == text)
-        return cache.tokens;
-    cache.text.assign(text);
-    cache.escape = escape;
-    cache.tokens.clear();
+    compiled.escape = escape;
+    std::vector<uint32_t> &tokens = compiled.tokens;
     const unsigned char *p = pattern;
     const unsigned char *const end = pattern + bytes;
     while (p < end) {
@@ -129,13 +123,13 @@ const std::vector<uint32_t> &compile(CompiledPattern &cache, const unsigned char
         if (escape && cp == escape) {
             // A pattern that ends in the escape character matches nothing, as in SQLite.
             if (p >= end) {
-                cache.tokens.push_back(kNever);
+                tokens.push_back(kNever);
                 break;
             }
             cp = folded(decode(p, end));
         } else if (cp == '%') {
-            if (cache.tokens.empty() || cache.tokens.back() != kAny)
-                cache.tokens.push_back(kAny);
+            if (tokens.empty() || tokens.back() != kAny)
+                tokens.push_back(kAny);
             continue;
         } else if (cp == '_') {
             cp = kOne;
@@ -143,10 +137,9 @@ const std::vector<uint32_t> &compile(CompiledPattern &cache, const unsigned char
             cp = folded(cp);
         }
         if (cp != kDropped)
-            cache.tokens.push_back(cp);
+            tokens.push_back(cp);
     }
-    cache.tokens.push_back(kEnd);
-    return cache.tokens;
+    tokens.push_back(kEnd);
 }
 
 inline uint32_t nextChar(const unsigned char *&s, const unsigned char *end)
@@ -215,20 +208,70 @@ void sqliteLike(sqlite3_context *context, int argc, sqlite3_value **argv)
             return;
         }
     }
-    auto &cache = *static_cast<CompiledPattern *>(sqlite3_user_data(context));
-    const std::vector<uint32_t> &tokens = compile(cache, pattern, patternBytes, escape);
-    sqlite3_result_int(context, likeMatch(tokens.data(), text, text + textBytes));
+    // SQLite drops the kept tokens whenever the pattern changes; the escape may change alone.
+    auto *kept = static_cast<CompiledPattern *>(sqlite3_get_auxdata(context, 0));
+    if (kept && kept->escape == escape) {
+        sqlite3_result_int(context, likeMatch(kept->tokens.data(), text, text + textBytes));
+        return;
+    }
+    auto *compiled = new CompiledPattern;
+    compile(*compiled, pattern, patternBytes, escape);
+    sqlite3_result_int(context, likeMatch(compiled->tokens.data(), text, text + textBytes));
+    // SQLite may free it at once, so it is handed over last.
+    sqlite3_set_auxdata(context, 0, compiled, [](void *p) { delete static_cast<CompiledPattern *>(p); });
+}
+
+void appendUtf8(std::string &out, uint32_t cp)
+{
+    if (cp < 0x80) {
+        out += char(cp);
+    } else if (cp < 0x800) {
+        out += char(0xC0 | (cp >> 6));
+        out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += char(0xE0 | (cp >> 12));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    } else {
+        out += char(0xF0 | (cp >> 18));
+        out += char(0x80 | ((cp >> 12) & 0x3F));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    }
+}
+
+void sqliteFold(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    const unsigned char *text = sqlite3_value_text(argv[0]);
+    if (!text)
+        return;
+    const unsigned char *const end = text + sqlite3_value_bytes(argv[0]);
+    std::string out;
+    for (uint32_t c; (c = nextChar(text, end)) != kEnd;)
+        appendUtf8(out, c);
+    sqlite3_result_text(context, out.data(), int(out.size()), SQLITE_TRANSIENT);
 }
 
 } // namespace
 
 void foldTable(QString &from, QString &to)
 {
+    // translate() looks each letter up along from, so the letters names are mostly
+    // made of come first, mapped even where they fold to themselves; without them
+    // every plain letter walked all 600 entries.
+    static const QString common = QStringLiteral(
+        "aeinrlkdmuytsobzgcvhpfjwxq ıüşçğöAEIİNRLKDMUYTSOBZGCVHPFJWXQÜŞÇĞÖ0123456789-.'()");
     from.clear();
     to.clear();
     QString dropped;
+    for (const QChar c : common) {
+        from += c;
+        to += QChar(char16_t(table.map[c.unicode()]));
+    }
     for (uint32_t cp = 0; cp < kTableSize; ++cp) {
         const uint32_t f = table.map[cp];
+        if (common.contains(QChar(char16_t(cp))))
+            continue;
         if (f == kDropped) {
             dropped += QChar(char16_t(cp));
         } else if (f != cp) {
@@ -243,10 +286,12 @@ void installSqliteLike(sqlite3 *db)
 {
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
     for (int argc : {2, 3})
-        if (sqlite3_create_function_v2(db, "like", argc, flags, new CompiledPattern, sqliteLike, nullptr, nullptr,
-                                       [](void *cache) { delete static_cast<CompiledPattern *>(cache); })
+        if (sqlite3_create_function_v2(db, "like", argc, flags, nullptr, sqliteLike, nullptr, nullptr, nullptr)
             != SQLITE_OK)
             throw Error(QString::fromUtf8(sqlite3_errmsg(db)));
+    if (sqlite3_create_function_v2(db, "zemira_fold", 1, flags, nullptr, sqliteFold, nullptr, nullptr, nullptr)
+        != SQLITE_OK)
+        throw Error(QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
 } // namespace turkishfold

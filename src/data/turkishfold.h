@@ -9,13 +9,15 @@ struct sqlite3;
 // nothing, so the same mapping can be written as a PostgreSQL translate().
 namespace turkishfold {
 
-// Every code point that folds to something else: from[i] becomes to[i]; the
-// code points of from past the end of to are dropped (translate()'s rule).
+// Every code point that folds to something else, after common letters that may fold
+// to themselves: from[i] becomes to[i]; the code points of from past the end of to
+// are dropped (translate()'s rule).
 void foldTable(QString &from, QString &to);
 
 // Replaces SQLite's like() (2 and 3 arguments) on this handle: both sides folded,
 // % and _ keep their meaning, ESCAPE works; bytes that are not valid UTF-8 are read
-// as Windows-1254, the legacy Turkish code page.
+// as Windows-1254, the legacy Turkish code page. Adds zemira_fold(text): the text as
+// that like() compares it, in UTF-8.
 void installSqliteLike(sqlite3 *db);
 
 } // namespace turkishfold

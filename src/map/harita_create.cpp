@@ -16,7 +16,10 @@
 
 #include <QFile>
 #include <QPainter>
+#include <QProgressDialog>
 #include <QPushButton>
+
+#include <memory>
 
 TfHarita *fHarita = nullptr;
 
@@ -120,7 +123,17 @@ void TfHarita::connectDatabase(const QString &databaseFile)
     const QString target = Connection::isPostgresUri(databaseFile) ? databaseFile : resolveDataFile(dir, databaseFile);
     std::exception_ptr failure;
     try {
-        ADOConnection1.open(target);
+        // Made only when a file's search index is being built, which takes a while.
+        std::unique_ptr<QProgressDialog> progress;
+        ADOConnection1.open(target, [&](int percent) {
+            if (!progress) {
+                progress = std::make_unique<QProgressDialog>(QStringLiteral("Yer adları arama için dizinleniyor…"),
+                                                             QString(), 0, 100, this);
+                progress->setObjectName(QStringLiteral("IndexProgress"));
+                progress->setWindowModality(Qt::WindowModal);
+            }
+            progress->setValue(percent);
+        });
     } catch (const MissingTables &) {
         // The file is there and opens: a missing table is the datasets' failure, reported
         // as such, and the program runs on.

@@ -1,5 +1,7 @@
 // Place search: the statement, the result grid, jumping to the current result.
 #include "app/uGenel.h"
+#include "data/connection.h"
+#include "data/searchindex.h"
 #include "framework/dataset.h"
 #include "framework/dblookupcombo.h"
 #include "map/coords.h"
@@ -14,8 +16,14 @@ void TfHarita::Button1Click()
 {
     const QString sql = statements::search(edPaftano->text(), leAraText(), edAra->text());
     Memo1->setPlainText(sql);
+    // The index only narrows the places the shown statement's LIKEs check, so the rows
+    // are the same; on PostgreSQL the server uses its own index for the shown text.
+    const QString narrowing = ADOConnection1.isPostgres()
+        ? QString()
+        : searchindex::narrowing(ADOConnection1.database(), '%' + trimText(edAra->text()) + '%');
     qAra->close();
-    qAra->setSql(sql);
+    qAra->setSql(narrowing.isEmpty() ? sql
+                                     : statements::search(edPaftano->text(), leAraText(), edAra->text(), narrowing));
     qAra->open();
 }
 

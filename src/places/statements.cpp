@@ -32,7 +32,7 @@ QString quoted(const QString &text)
     return '\'' + inner + '\'';
 }
 
-QString search(const QString &sheet, const QString &type, const QString &name)
+QString search(const QString &sheet, const QString &type, const QString &name, const QString &narrowing)
 {
     const QString s = checked(trimText(sheet));
     const QString t = checked(trimText(type));
@@ -42,7 +42,8 @@ QString search(const QString &sheet, const QString &type, const QString &name)
                                             QStringLiteral(" AND tip LIKE ");
     sql += (isEmptyCondition(t) ? quoted(QStringLiteral("%")) : quoted(t)) + ' ';
     if (!isEmptyCondition(n))
-        sql += QStringLiteral(" AND isim LIKE ") + quoted('%' + n + '%');
+        sql += QStringLiteral(" AND isim LIKE ") + quoted('%' + n + '%')
+            + (narrowing.isEmpty() ? QString() : QStringLiteral(" AND ") + narrowing);
     sql += QStringLiteral("  ORDER BY PX");
     return sql;
 }

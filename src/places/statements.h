@@ -13,7 +13,8 @@ QString quoted(const QString &text);
 // The search over harita for the texts of the sheet, type and name boxes.
 // Throws Error, before any statement exists, for a text holding a NUL or longer than
 // kMaxTextLength; so does nearby() for its sheet.
-QString search(const QString &sheet, const QString &type, const QString &name);
+// A narrowing condition (see searchindex::narrowing) joins the name's LIKE.
+QString search(const QString &sheet, const QString &type, const QString &name, const QString &narrowing = {});
 
 // Places of one sheet inside the square of half-width r around (x, y), bounds inclusive.
 QString nearby(const QString &sheet, int x, int y, int r);
