@@ -77,6 +77,8 @@ QList<QStringList> exportTable(const QString &file, const QString &table)
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("MDB_JET3_CHARSET", "CP1252");
+    // Without a UTF-8 locale mdb-export cannot even read a non-ASCII table name.
+    env.insert("LC_ALL", "C.UTF-8");
     p.setProcessEnvironment(env);
     // Dates in both of libmdb's formats as the import stores them, binary data as hex.
     p.start("mdb-export", {"-D", "%Y-%m-%d %H:%M:%S", "-T", "%Y-%m-%d %H:%M:%S", "-b", "hex", file, table});
