@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <clocale>
 #include <cmath>
 #include <sys/stat.h>
 #include <tuple>
@@ -30,9 +31,15 @@ struct Run {
     QString err;
 };
 
-Run runImport(const QStringList &arguments)
+// locale: the caller's when empty.
+Run runImport(const QStringList &arguments, const QString &locale = {})
 {
     QProcess p;
+    if (!locale.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LC_ALL", locale);
+        p.setProcessEnvironment(env);
+    }
     p.start(kImport, arguments);
     p.waitForFinished(300000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
@@ -243,23 +250,35 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("locale"); // the import's, when not the caller's
         for (const char *t : {"Order Details", "Orders", "Products", "Shippers", "Categories", "Customers",
                               "Employees", "Suppliers", "Umsätze"})
-            QTest::addRow("nwind %s", t) << "access/nwind.mdb" << QString::fromUtf8(t) << "sqlite";
-        QTest::newRow("accdb Asset Items") << "access/ASampleDatabase.accdb" << "Asset Items" << "sqlite";
-        QTest::newRow("nwind Umsätze to postgres") << "access/nwind.mdb" << QString::fromUtf8("Umsätze") << "postgres";
-        QTest::newRow("accdb to postgres") << "access/ASampleDatabase.accdb" << "Asset Items" << "postgres";
+            QTest::addRow("nwind %s", t) << "access/nwind.mdb" << QString::fromUtf8(t) << "sqlite" << "";
+        QTest::newRow("accdb Asset Items") << "access/ASampleDatabase.accdb" << "Asset Items" << "sqlite" << "";
+        QTest::newRow("nwind Umsätze to postgres")
+            << "access/nwind.mdb" << QString::fromUtf8("Umsätze") << "postgres" << "";
+        QTest::newRow("accdb to postgres") << "access/ASampleDatabase.accdb" << "Asset Items" << "postgres" << "";
+        // Decimal commas must not change a number read from the file.
+        QTest::newRow("nwind Order Details, Turkish locale")
+            << "access/nwind.mdb" << "Order Details" << "sqlite" << "tr_TR.UTF-8";
     }
     void accessTablesMatchExport()
     {
         QFETCH(QString, file);
         QFETCH(QString, table);
         QFETCH(QString, kind);
+        QFETCH(QString, locale);
+        if (!locale.isEmpty()) {
+            const locale_t installed = newlocale(LC_ALL_MASK, locale.toUtf8().constData(), locale_t(0));
+            if (!installed)
+                QSKIP("the locale is not installed");
+            freelocale(installed);
+        }
         QString stored = m_nwind;
-        if (kind == QLatin1String("postgres") || file.endsWith(QLatin1String(".accdb"))) {
+        if (kind == QLatin1String("postgres") || file.endsWith(QLatin1String(".accdb")) || !locale.isEmpty()) {
             stored = target(kind, "accdb.sqlite");
             QFile::remove(stored);
-            const Run run = runImport({"--table", table, fixturePath(file), stored});
+            const Run run = runImport({"--table", table, fixturePath(file), stored}, locale);
             QVERIFY2(run.code == 0, qPrintable(run.err));
         }
         const QList<QStringList> exported = exportTable(fixturePath(file), table);
