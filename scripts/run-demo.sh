@@ -8,7 +8,7 @@ case ${1:-} in
   *) echo "usage: $0 [--no-window]" >&2; exit 2 ;;
 esac
 scripts/install-deps.sh
-scripts/build.sh build
+TARGETS="zemira zemira-demo" scripts/build.sh build
 demo=${ZEMIRA_DEMO_DIR:-$HOME/.local/share/zemira/demo}
 [ -f "$demo/HARITA.TXT" ] || build/tools/zemira-demo "$demo"
 if [ "${1:-}" = --no-window ]; then
