@@ -456,6 +456,7 @@ private slots:
         QTest::newRow("dotless small") << "harıta" << "ısım" << "tıp" << "";
         QTest::newRow("no name column") << "HARİTA" << "AD" << "TİP" << "isim sütunu yok";
         QTest::newRow("no type column") << "Harita" << "İSİM" << "TUR" << "tip sütunu yok";
+        QTest::newRow("two columns for one") << "HARİTA" << "İSİM" << "Isım" << "birden çok ad uyuyor";
     }
     void turkishNames()
     {
