@@ -6,13 +6,14 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libqt6sql6-sqlite libqt6sql6-psql
   libjpeg-dev libjpeg-turbo-progs libgif-dev
-  libgdal-dev
-  libwmf-dev fonts-urw-base35
+  libgdal-dev libpq-dev
+  libwmf-dev libexpat1-dev fonts-urw-base35
   libemf2svg-dev
   mdbtools mdbtools-dev
-  sqlite3
+  sqlite3 libsqlite3-dev
   postgresql
   xvfb xauth imagemagick
+  locales-all
 )
 
 missing=()

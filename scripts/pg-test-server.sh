@@ -11,13 +11,27 @@ bin=/usr/lib/postgresql/15/bin
 root=${ZEMIRA_PG_ROOT:-/tmp/zemira-pg-test}
 script=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
 
-port_of() {
+check_name() {
   case $1 in
-    main) echo 54329 ;;
-    restart) echo 54330 ;;
+    main | restart) ;;
     *) echo "pg-test-server.sh: unknown server '$1' (main or restart)" >&2; exit 2 ;;
   esac
 }
+
+# Another copy of these servers (another checkout, a chroot sharing this network) may hold
+# the usual ports: a server takes the first free port from its usual one up, and keeps it.
+default_port() { if [ "$1" = main ]; then echo 54329; else echo 54330; fi; }
+
+port_taken() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+
+free_port() {
+  local port=$1
+  while port_taken "$port"; do port=$((port + 2)); done
+  echo "$port"
+}
+
+# The port a running server listens on (line 4 of its pid file).
+port_of() { sed -n 4p "$root/$1/postmaster.pid"; }
 
 # The server refuses to run as root: it then runs as the postgres user.
 as_owner() {
@@ -32,7 +46,6 @@ ctl() {
 
 start_one() {
   local name=$1 port dir=$root/$1
-  port=$(port_of "$name")
   if [ ! -f "$dir/PG_VERSION" ]; then
     mkdir -p "$dir"
     chmod 755 "$root"
@@ -41,6 +54,7 @@ start_one() {
     as_owner "$bin/initdb" -D "$dir" -U zemira -A trust -E UTF8 --locale=C.UTF-8 -N >"$root/$name-initdb.log"
   fi
   if ! ctl "$name" status >/dev/null 2>&1; then
+    port=$(free_port "$(default_port "$name")")
     ctl "$name" -w -t 60 -l "$dir/server.log" \
       -o "-p $port -k $dir -c listen_addresses=127.0.0.1 -c fsync=off" start >/dev/null
   fi
@@ -58,14 +72,14 @@ case ${1:-} in
     start_one restart
     echo "export ZEMIRA_TEST_PG=postgresql://zemira@127.0.0.1:$(port_of main)/postgres"
     echo "export ZEMIRA_TEST_PG_RESTART=postgresql://zemira@127.0.0.1:$(port_of restart)/postgres"
-    echo "export ZEMIRA_TEST_PG_CTL=$script"
+    echo "export ZEMIRA_TEST_PG_CTL=$script ZEMIRA_PG_ROOT=$root"
     ;;
   stop)
     stop_one main
     stop_one restart
     ;;
   restart)
-    port_of "${2:-}" >/dev/null
+    check_name "${2:-}"
     ctl "$2" -w -t 60 -m fast restart >/dev/null
     ;;
   *)

@@ -15,7 +15,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <clocale>
 #include <cmath>
+#include <sys/stat.h>
+#include <tuple>
+#include <unistd.h>
 
 namespace {
 
@@ -27,9 +31,15 @@ struct Run {
     QString err;
 };
 
-Run runImport(const QStringList &arguments)
+// locale: the caller's when empty.
+Run runImport(const QStringList &arguments, const QString &locale = {})
 {
     QProcess p;
+    if (!locale.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LC_ALL", locale);
+        p.setProcessEnvironment(env);
+    }
     p.start(kImport, arguments);
     p.waitForFinished(300000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
@@ -77,6 +87,8 @@ QList<QStringList> exportTable(const QString &file, const QString &table)
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("MDB_JET3_CHARSET", "CP1252");
+    // Without a UTF-8 locale mdb-export cannot even read a non-ASCII table name.
+    env.insert("LC_ALL", "C.UTF-8");
     p.setProcessEnvironment(env);
     // Dates in both of libmdb's formats as the import stores them, binary data as hex.
     p.start("mdb-export", {"-D", "%Y-%m-%d %H:%M:%S", "-T", "%Y-%m-%d %H:%M:%S", "-b", "hex", file, table});
@@ -238,23 +250,35 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("locale"); // the import's, when not the caller's
         for (const char *t : {"Order Details", "Orders", "Products", "Shippers", "Categories", "Customers",
                               "Employees", "Suppliers", "Umsätze"})
-            QTest::addRow("nwind %s", t) << "access/nwind.mdb" << QString::fromUtf8(t) << "sqlite";
-        QTest::newRow("accdb Asset Items") << "access/ASampleDatabase.accdb" << "Asset Items" << "sqlite";
-        QTest::newRow("nwind Umsätze to postgres") << "access/nwind.mdb" << QString::fromUtf8("Umsätze") << "postgres";
-        QTest::newRow("accdb to postgres") << "access/ASampleDatabase.accdb" << "Asset Items" << "postgres";
+            QTest::addRow("nwind %s", t) << "access/nwind.mdb" << QString::fromUtf8(t) << "sqlite" << "";
+        QTest::newRow("accdb Asset Items") << "access/ASampleDatabase.accdb" << "Asset Items" << "sqlite" << "";
+        QTest::newRow("nwind Umsätze to postgres")
+            << "access/nwind.mdb" << QString::fromUtf8("Umsätze") << "postgres" << "";
+        QTest::newRow("accdb to postgres") << "access/ASampleDatabase.accdb" << "Asset Items" << "postgres" << "";
+        // Decimal commas must not change a number read from the file.
+        QTest::newRow("nwind Order Details, Turkish locale")
+            << "access/nwind.mdb" << "Order Details" << "sqlite" << "tr_TR.UTF-8";
     }
     void accessTablesMatchExport()
     {
         QFETCH(QString, file);
         QFETCH(QString, table);
         QFETCH(QString, kind);
+        QFETCH(QString, locale);
+        if (!locale.isEmpty()) {
+            const locale_t installed = newlocale(LC_ALL_MASK, locale.toUtf8().constData(), locale_t(0));
+            if (!installed)
+                QFAIL("the locale is not installed: scripts/install-deps.sh installs locales-all");
+            freelocale(installed);
+        }
         QString stored = m_nwind;
-        if (kind == QLatin1String("postgres") || file.endsWith(QLatin1String(".accdb"))) {
+        if (kind == QLatin1String("postgres") || file.endsWith(QLatin1String(".accdb")) || !locale.isEmpty()) {
             stored = target(kind, "accdb.sqlite");
             QFile::remove(stored);
-            const Run run = runImport({"--table", table, fixturePath(file), stored});
+            const Run run = runImport({"--table", table, fixturePath(file), stored}, locale);
             QVERIFY2(run.code == 0, qPrintable(run.err));
         }
         const QList<QStringList> exported = exportTable(fixturePath(file), table);
@@ -417,6 +441,137 @@ private slots:
             QVERIFY(q.next());
             QCOMPARE(q.value(0).toInt(), 0);
         }
+    }
+
+    // Table and column names match under Turkish case rules; a column Zemira needs that
+    // the source lacks is an error that leaves no file.
+    void turkishNames_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("nameColumn");
+        QTest::addColumn<QString>("typeColumn");
+        QTest::addColumn<QString>("error"); // empty: the import succeeds
+        QTest::newRow("dotted capitals") << "HARİTA" << "İSİM" << "TİP" << "";
+        QTest::newRow("dotless capitals") << "HARITA" << "ISIM" << "Tip" << "";
+        QTest::newRow("dotless small") << "harıta" << "ısım" << "tıp" << "";
+        QTest::newRow("no name column") << "HARİTA" << "AD" << "TİP" << "isim sütunu yok";
+        QTest::newRow("no type column") << "Harita" << "İSİM" << "TUR" << "tip sütunu yok";
+        QTest::newRow("two columns for one") << "HARİTA" << "İSİM" << "Isım" << "birden çok ad uyuyor";
+    }
+    void turkishNames()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, nameColumn);
+        QFETCH(QString, typeColumn);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        const QString source = dir.filePath("kaynak.sqlite");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "source");
+            db.setDatabaseName(source);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec(QStringLiteral("create table \"%1\" (ID integer, \"%2\" text, \"%3\" text, PX integer,"
+                                          " PY integer, PAFTA text)")
+                               .arg(table, nameColumn, typeColumn)));
+            QVERIFY(q.exec(QStringLiteral("insert into \"%1\" values (1, 'Işıklı', 'Köy', 5, 6, '12')").arg(table)));
+        }
+        QSqlDatabase::removeDatabase("source");
+        const QString stored = dir.filePath("hedef.sqlite");
+        const Run run = runImport({"--table", "harita", source, stored});
+        if (!error.isEmpty()) {
+            QCOMPARE(run.code, 1);
+            QVERIFY2(run.err.contains(error), qPrintable(run.err));
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"kaynak.sqlite"});
+            return;
+        }
+        QVERIFY2(run.code == 0, qPrintable(run.err));
+        TargetDb target("turkish", stored);
+        QSqlQuery q(target.db());
+        QVERIFY(q.exec("select * from harita"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value("isim").toString(), QString("Işıklı"));
+        QCOMPARE(q.value("tip").toString(), QString("Köy"));
+        QCOMPARE(q.value("px").toInt(), 5);
+        QCOMPARE(q.record().count(), 9); // nothing left over as a column of its own
+    }
+
+    // --overwrite into a database file replaces the tables imported and keeps the rest,
+    // and the file keeps its mode and group; a failure leaves the file as it was.
+    void overwriteKeepsOtherTables_data()
+    {
+        QTest::addColumn<QStringList>("tables");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("fails");
+        QTest::newRow("types into a shared file") << QStringList{"tipler"} << 0664 << false;
+        QTest::newRow("places into a private file") << QStringList{"HARİTA"} << 0600 << false;
+        QTest::newRow("a missing table") << QStringList{"tipler", "nehirler"} << 0664 << true;
+    }
+    void overwriteKeepsOtherTables()
+    {
+        QFETCH(QStringList, tables);
+        QFETCH(int, mode);
+        QFETCH(bool, fails);
+        QTemporaryDir dir;
+        const QString stored = dir.filePath("mevcut.sqlite");
+        QCOMPARE(runImport({m_source, stored}).code, 0);
+        {
+            TargetDb target("old", stored);
+            QSqlQuery q(target.db());
+            QVERIFY(q.exec("insert into tipler (ad) values ('Eski')"));
+            QVERIFY(q.exec("insert into harita (isim) values ('Eski')"));
+            QVERIFY(q.exec("insert into pafta (num) values ('Eski')"));
+            QVERIFY(q.exec("create table notlar (metin text)"));
+        }
+        const QByteArray path = QFile::encodeName(stored);
+        QCOMPARE(::chmod(path.constData(), mode), 0);
+        const gid_t group = ::geteuid() == 0 ? 4242 : ::getegid();
+        QCOMPARE(::chown(path.constData(), uid_t(-1), group), 0);
+        QFile before(stored);
+        QVERIFY(before.open(QIODevice::ReadOnly));
+        const QByteArray oldBytes = before.readAll();
+
+        QStringList arguments = {"--overwrite"};
+        for (const QString &t : tables)
+            arguments << "--table" << t;
+        const Run run = runImport(arguments << m_source << stored);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"mevcut.sqlite"});
+        struct stat after;
+        QCOMPARE(::stat(path.constData(), &after), 0);
+        QCOMPARE(int(after.st_mode & 07777), mode);
+        QCOMPARE(after.st_gid, group);
+        if (fails) {
+            QCOMPARE(run.code, 1);
+            QFile file(stored);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QVERIFY(file.readAll() == oldBytes);
+            return;
+        }
+        QVERIFY2(run.code == 0, qPrintable(run.err));
+        TargetDb target("new", stored);
+        QSqlQuery q(target.db());
+        const bool places = tables.first() != QLatin1String("tipler");
+        // Rows of a replaced table are the source's; the others keep the row added above.
+        for (const auto &[table, rows, replaced] : {std::tuple{"harita", 12, places}, {"tipler", 2, !places},
+                                                    {"pafta", 2, false}}) {
+            QVERIFY(q.exec(QStringLiteral("select count(*) from %1").arg(table)));
+            QVERIFY(q.next());
+            QCOMPARE(q.value(0).toInt(), replaced ? rows : rows + 1);
+        }
+        QVERIFY(q.exec("select count(*) from notlar"));
+    }
+
+    // A new file gets the usual mode for the umask, not a private one.
+    void newFileMode()
+    {
+        const QString stored = m_dir.filePath("yeni.sqlite");
+        QFile::remove(stored);
+        QCOMPARE(runImport({m_source, stored}).code, 0);
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        struct stat st;
+        QCOMPARE(::stat(QFile::encodeName(stored).constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 0777), int(0666 & ~mask));
     }
 
     void accessNames_data()

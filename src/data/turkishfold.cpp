@@ -2,6 +2,7 @@
 #include "framework/errors.h"
 
 #include <QChar>
+#include <QList>
 #include <sqlite3.h>
 
 #include <array>
@@ -280,6 +281,18 @@ void foldTable(QString &from, QString &to)
         }
     }
     from += dropped;
+}
+
+QString fold(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const char32_t cp : text.toUcs4()) {
+        const uint32_t f = folded(cp);
+        if (f != kDropped)
+            out += QString::fromUcs4(reinterpret_cast<const char32_t *>(&f), 1);
+    }
+    return out;
 }
 
 void installSqliteLike(sqlite3 *db)

@@ -14,6 +14,9 @@ namespace turkishfold {
 // are dropped (translate()'s rule).
 void foldTable(QString &from, QString &to);
 
+// The text as search sees it: two names are the same when their folds are equal.
+QString fold(const QString &text);
+
 // Replaces SQLite's like() (2 and 3 arguments) on this handle: both sides folded,
 // % and _ keep their meaning, ESCAPE works; bytes that are not valid UTF-8 are read
 // as Windows-1254, the legacy Turkish code page. Adds zemira_fold(text): the text as

@@ -3,6 +3,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QFile>
 
 #include <charconv>
 #include <cmath>
@@ -74,11 +75,14 @@ QString dateText(double value)
 }
 
 // The shortest decimal that reads back as this single, the number Access shows.
+// from_chars, unlike strtod, reads it the same under a decimal-comma locale.
 double singleValue(float value)
 {
     char text[32];
     const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-    return std::strtod(std::string(text, end).c_str(), nullptr);
+    double shortest = 0;
+    std::from_chars(text, end, shortest);
+    return shortest;
 }
 
 QVariant valueOf(MdbHandle *mdb, MdbColumn *col, const MdbField &field, const char *bound, int length,
@@ -126,7 +130,7 @@ QVariant valueOf(MdbHandle *mdb, MdbColumn *col, const MdbField &field, const ch
 
 AccessSource::AccessSource(const QString &path)
 {
-    m_mdb = mdb_open(path.toLocal8Bit().constData(), MDB_NOFLAGS);
+    m_mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
     if (!m_mdb)
         throw Error(QStringLiteral("Access dosyası açılamadı: %1").arg(path));
     // Jet 3 text is in the code page of the Windows that wrote it; libmdb assumes

@@ -17,20 +17,24 @@
 
 #include <cstdio>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-const QString kTargetName = QStringLiteral("zemira-import-target");
-
-// Closes and forgets the target connection however the import ends.
+// Closes and forgets the connection however the import ends.
 struct TargetDatabase {
+    QString name;
     QSqlDatabase db;
-    explicit TargetDatabase(const QString &driver) : db(QSqlDatabase::addDatabase(driver, kTargetName)) {}
+    explicit TargetDatabase(const QString &driver, const QString &connection = QStringLiteral("zemira-import-target"))
+        : name(connection), db(QSqlDatabase::addDatabase(driver, connection))
+    {
+    }
     ~TargetDatabase()
     {
         db.close();
         db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(kTargetName);
+        QSqlDatabase::removeDatabase(name);
     }
 };
 
@@ -102,6 +106,45 @@ QStringList copyAll(Source &source, const QList<TablePlan> &plans, QSqlDatabase 
     return lines;
 }
 
+bool isSqliteFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3", 16);
+}
+
+// The tables that are not imported stay as they were: the new file begins as a
+// consistent copy of the old one.
+void copyDatabaseFile(const QString &from, const QString &to)
+{
+    TargetDatabase old(QStringLiteral("QSQLITE"), QStringLiteral("zemira-import-old-target"));
+    old.db.setDatabaseName(from);
+    old.db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+    openDatabase(old);
+    QSqlQuery q(old.db);
+    if (!q.exec(QStringLiteral("vacuum into '%1'").arg(QString(to).replace('\'', QLatin1String("''")))))
+        throw Error(QStringLiteral("Hedef okunamıyor: %1 (%2)").arg(from, q.lastError().text()));
+}
+
+// A shared database stays shared: the new file gets the old one's mode and group
+// (and owner, when root runs the import); a new file the mode the umask allows.
+void takeModeOf(const QString &target, const QString &part)
+{
+    const QByteArray partName = QFile::encodeName(part);
+    struct stat old;
+    bool ok;
+    if (::stat(QFile::encodeName(target).constData(), &old) == 0) {
+        ok = ::chmod(partName.constData(), old.st_mode & 07777) == 0;
+        // Not being in the group is no reason to fail: the mode is kept all the same.
+        (void)::chown(partName.constData(), ::geteuid() == 0 ? old.st_uid : uid_t(-1), old.st_gid);
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ok = ::chmod(partName.constData(), 0666 & ~mask) == 0;
+    }
+    if (!ok)
+        throw Error(QStringLiteral("Hedef yazılamıyor: %1").arg(target));
+}
+
 QStringList importToFile(Source &source, const QList<TablePlan> &plans, const ImportOptions &options,
                          const ImportProgress &progress)
 {
@@ -118,14 +161,19 @@ QStringList importToFile(Source &source, const QList<TablePlan> &plans, const Im
     {
         TargetDatabase target(QStringLiteral("QSQLITE"));
         target.db.setDatabaseName(part.fileName());
+        if (isSqliteFile(options.target))
+            copyDatabaseFile(options.target, part.fileName());
         openDatabase(target);
         // The file is renamed into place only when complete, so it needs no journal.
         run(target.db, QStringLiteral("pragma journal_mode = off"));
         run(target.db, QStringLiteral("pragma synchronous = off"));
         run(target.db, QStringLiteral("begin"));
+        for (const TablePlan &plan : plans)
+            run(target.db, QStringLiteral("drop table if exists %1").arg(quotedName(plan.table)));
         lines = copyAll(source, plans, target.db, false, progress);
         run(target.db, QStringLiteral("commit"));
     }
+    takeModeOf(options.target, part.fileName());
     if (std::rename(QFile::encodeName(part.fileName()).constData(), QFile::encodeName(options.target).constData()) != 0)
         throw Error(QStringLiteral("Hedef yazılamıyor: %1").arg(options.target));
     part.setAutoRemove(false);
@@ -166,10 +214,12 @@ QStringList importTables(const ImportOptions &options, const ImportProgress &pro
         ? QStringList{QStringLiteral("harita"), QStringLiteral("tipler"), QStringLiteral("pafta")}
         : options.tables;
     QList<TablePlan> plans;
+    const QStringList tables = source->tables();
     for (const QString &name : wanted) {
-        const QString table = source->findTable(name);
-        if (table.isEmpty())
+        const int found = findName(tables, name);
+        if (found < 0)
             throw Error(QStringLiteral("Kaynakta %1 tablosu yok: %2").arg(name, options.source));
+        const QString &table = tables[found];
         plans.append(planTable(table, source->columns(table)));
     }
     return Connection::isPostgresUri(options.target) ? importToServer(*source, plans, options, progress)

@@ -24,12 +24,4 @@ public:
     virtual qint64 rowCount(const QString &table) = 0;
     virtual void readRows(const QString &table, const std::function<void(const QVariantList &)> &row) = 0;
 
-    // The table's own spelling of a name given in any case, or an empty text.
-    QString findTable(const QString &name)
-    {
-        for (const QString &t : tables())
-            if (t.compare(name, Qt::CaseInsensitive) == 0)
-                return t;
-        return {};
-    }
 };

@@ -1,4 +1,5 @@
 #include "tableplan.h"
+#include "data/turkishfold.h"
 #include "framework/errors.h"
 
 #include <QLocale>
@@ -37,10 +38,10 @@ const QList<SchemaColumn> &schemaOf(const QString &table)
 
 int indexOf(const QList<SourceColumn> &columns, const QString &name)
 {
-    for (int i = 0; i < columns.size(); ++i)
-        if (columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
+    QStringList names;
+    for (const SourceColumn &c : columns)
+        names << c.name;
+    return findName(names, name);
 }
 
 QString typeName(ColumnKind kind, bool postgres)
@@ -72,13 +73,32 @@ QString quotedName(QString name)
     return '"' + name.replace('"', QLatin1String("\"\"")) + '"';
 }
 
+int findName(const QStringList &names, const QString &name)
+{
+    const int exact = names.indexOf(name);
+    if (exact >= 0)
+        return exact;
+    const QString folded = turkishfold::fold(name);
+    QList<int> found;
+    for (int i = 0; i < names.size(); ++i)
+        if (turkishfold::fold(names[i]) == folded)
+            found << i;
+    if (found.size() > 1) {
+        QStringList which;
+        for (int i : found)
+            which << names[i];
+        throw Error(QStringLiteral("%1 adına birden çok ad uyuyor: %2").arg(name, which.join(QLatin1String(", "))));
+    }
+    return found.value(0, -1);
+}
+
 TablePlan planTable(const QString &sourceTable, const QList<SourceColumn> &sourceColumns)
 {
     TablePlan plan;
     plan.sourceTable = sourceTable;
-    const QString lower = sourceTable.toLower();
-    const QList<SchemaColumn> &schema = schemaOf(lower);
-    plan.table = schema.isEmpty() ? sourceTable : lower;
+    const QString folded = turkishfold::fold(sourceTable);
+    const QList<SchemaColumn> &schema = schemaOf(folded);
+    plan.table = schema.isEmpty() ? sourceTable : folded;
 
     const int key = indexOf(sourceColumns, QStringLiteral("id"));
     if (key >= 0 && sourceColumns[key].kind != ColumnKind::Integer)
@@ -91,6 +111,8 @@ TablePlan planTable(const QString &sourceTable, const QList<SourceColumn> &sourc
         used[key] = true;
     for (const SchemaColumn &c : schema) {
         const int i = indexOf(sourceColumns, QLatin1String(c.name));
+        if (i < 0 && c.relied)
+            throw Error(QStringLiteral("%1 tablosunda %2 sütunu yok.").arg(sourceTable, QLatin1String(c.name)));
         const ColumnKind kind = i < 0 || c.relied ? c.kind : sourceColumns[i].kind;
         plan.columns.append({QLatin1String(c.name), kind, i});
         if (i >= 0)

@@ -20,6 +20,11 @@ struct TablePlan {
     bool keyFromSource = false;
 };
 
+// Where name is in names: its exact spelling, else the one name that is the same under
+// search's Turkish folding ("İSİM" is isim); -1 when none is. Throws Error when several are.
+int findName(const QStringList &names, const QString &name);
+
+// Throws Error when the source lacks a column that Zemira needs in one of its tables.
 TablePlan planTable(const QString &sourceTable, const QList<SourceColumn> &sourceColumns);
 
 QString quotedName(QString name);
