@@ -4,6 +4,7 @@
 #include "data/searchindex.h"
 #include "framework/dataset.h"
 #include "framework/dblookupcombo.h"
+#include "framework/textconv.h"
 #include "map/coords.h"
 #include "map/uHarita.h"
 #include "places/statements.h"
