@@ -239,6 +239,23 @@ void foldTable(QString &from, QString &to)
     from += dropped;
 }
 
+std::u32string foldText(QStringView text)
+{
+    std::u32string out;
+    out.reserve(size_t(text.size()));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        uint32_t cp = text[i].unicode();
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            cp = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
+        const uint32_t f = folded(cp);
+        if (f != kDropped)
+            out += char32_t(f);
+    }
+    return out;
+}
+
 void installSqliteLike(sqlite3 *db)
 {
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;

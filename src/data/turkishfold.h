@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
+#include <QStringView>
 #include <cstdint>
+#include <string>
 
 struct sqlite3;
 
@@ -17,5 +19,8 @@ void foldTable(QString &from, QString &to);
 // % and _ keep their meaning, ESCAPE works; bytes that are not valid UTF-8 are read
 // as Windows-1254, the legacy Turkish code page.
 void installSqliteLike(sqlite3 *db);
+
+// The text as the LIKE above compares it, one code point a character.
+std::u32string foldText(QStringView text);
 
 } // namespace turkishfold

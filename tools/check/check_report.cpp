@@ -1,7 +1,9 @@
 #include "check_report.h"
+#include "data/connection.h"
+#include "data/postgres.h"
 #include "framework/errors.h"
 
-#include <QSqlDatabase>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -12,6 +14,8 @@
 #include <vector>
 
 namespace {
+
+const QString kCheckName = QStringLiteral("zemira-check");
 
 // The nearby-place check's radius (MarkRadius).
 constexpr int kRadius = 10;
@@ -123,4 +127,38 @@ QString placeCheckReport(QSqlDatabase &db)
             lines << QStringLiteral("    ...");
     }
     return lines.join('\n') + '\n';
+}
+
+CheckDatabase::CheckDatabase(const QString &target)
+{
+    const bool postgres = Connection::isPostgresUri(target);
+    db = QSqlDatabase::addDatabase(postgres ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), kCheckName);
+    if (postgres) {
+        configurePostgres(db, target);
+    } else {
+        if (!QFileInfo(target).isFile())
+            throw Error(QStringLiteral("Veritabanı dosyası bulunamadı: %1").arg(target));
+        db.setDatabaseName(target);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+    }
+    if (!db.open())
+        throw Error(withoutPassword(db.lastError().text(), target));
+    if (postgres)
+        run(db, QStringLiteral("set session characteristics as transaction read only"));
+}
+
+CheckDatabase::~CheckDatabase()
+{
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(kCheckName);
+}
+
+bool CheckDatabase::hasPlaceTables()
+{
+    QSqlQuery q(db);
+    for (const char *table : {"harita", "tipler", "pafta"})
+        if (!q.exec(QStringLiteral("select 1 from %1 where 1 = 0").arg(QLatin1String(table))))
+            return false;
+    return true;
 }
