@@ -27,10 +27,12 @@ struct Finding {
     qint64 count = 0;
     QStringList examples;
 
-    void add(const QString &example)
+    // The example is made only when shown: a large data set has millions of close pairs.
+    template <typename Example>
+    void add(const Example &example)
     {
         if (count++ < kShown)
-            examples << example;
+            examples << example();
     }
 };
 
@@ -55,7 +57,7 @@ Finding listed(QSqlDatabase &db, const QString &title, const QString &sql,
     Finding f(title);
     QSqlQuery q = run(db, sql);
     while (q.next())
-        f.add(QStringLiteral("id %1 %2").arg(q.value(0).toString(), text(q.value(1))) + detail(q));
+        f.add([&] { return QStringLiteral("id %1 %2").arg(q.value(0).toString(), text(q.value(1))) + detail(q); });
     return f;
 }
 
@@ -94,22 +96,28 @@ Finding closePairs(QSqlDatabase &db)
     struct Place {
         QString id, name, sheet;
         qint64 x, y;
+        int sheetRun; // places of one sheet share it, so the inner loop compares no texts
     };
     std::vector<Place> places;
     QSqlQuery q = run(db, QStringLiteral("select id, isim, pafta, px, py from harita where pafta is not null"
                                          " and px is not null and py is not null order by pafta, px, id"));
-    while (q.next())
-        places.push_back({q.value(0).toString(), text(q.value(1)), q.value(2).toString(), q.value(3).toLongLong(),
-                          q.value(4).toLongLong()});
+    while (q.next()) {
+        const QString sheet = q.value(2).toString();
+        const int sheetRun = places.empty() ? 0 : places.back().sheetRun + (places.back().sheet != sheet);
+        places.push_back({q.value(0).toString(), text(q.value(1)), sheet, q.value(3).toLongLong(),
+                          q.value(4).toLongLong(), sheetRun});
+    }
     for (size_t i = 0; i < places.size(); ++i)
-        for (size_t j = i + 1; j < places.size() && places[j].sheet == places[i].sheet
+        for (size_t j = i + 1; j < places.size() && places[j].sheetRun == places[i].sheetRun
              && places[j].x - places[i].x <= kRadius;
              ++j)
             if (std::llabs(places[j].y - places[i].y) <= kRadius)
-                f.add(QStringLiteral("id %1 %2 ve id %3 %4, pafta \"%5\" (%6, %7)")
-                          .arg(places[i].id, places[i].name, places[j].id, places[j].name, places[i].sheet)
-                          .arg(places[i].x)
-                          .arg(places[i].y));
+                f.add([&] {
+                    return QStringLiteral("id %1 %2 ve id %3 %4, pafta \"%5\" (%6, %7)")
+                        .arg(places[i].id, places[i].name, places[j].id, places[j].name, places[i].sheet)
+                        .arg(places[i].x)
+                        .arg(places[i].y);
+                });
     return f;
 }
 
