@@ -67,11 +67,11 @@ Places readPlaces(QSqlDatabase &db)
 {
     Places places;
     QHash<QString, int> sheetIndex;
-    QSqlQuery sheets = select(db, QStringLiteral("select num, px0, py0 from pafta where num is not null"
-                                                 " and px0 is not null and py0 is not null order by id"));
+    // An empty position is 0, as Zemira reads it; a number given twice counts at its first row.
+    QSqlQuery sheets = select(db, QStringLiteral("select num, px0, py0 from pafta where num is not null order by id"));
     while (sheets.next()) {
         const QString num = sheets.value(0).toString();
-        if (sheetIndex.contains(num)) // the first row of a number is the one Zemira shows
+        if (sheetIndex.contains(num))
             continue;
         sheetIndex.insert(num, int(places.sheets.size()));
         places.sheets.push_back({num, sheets.value(1).toLongLong(), sheets.value(2).toLongLong()});

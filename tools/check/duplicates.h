@@ -28,8 +28,8 @@ struct Duplicates {
     std::vector<DuplicatePair> shown; // the first options.limit of them, ranked
 };
 
-// Reads the places and sheets once; a place whose sheet is unknown or lacks its position
-// in the region, or whose name folds to nothing, is left out. Throws Error.
+// Reads the places and sheets once; a place without a position, whose sheet is unknown or
+// whose name folds to nothing is left out. Throws Error.
 Duplicates findDuplicates(QSqlDatabase &db, const DuplicateOptions &options);
 
 // The lines the check prints for them, in the layout of placeCheckReport.
