@@ -131,6 +131,9 @@ private slots:
                      R"re(\n    1\. id \d+ "Çamlıca", pafta "K18-a1" \(898, 300\) ve id \d+ "CAMLICA", pafta "K18-a2" \(2, 303\): 5,0 piksel, ad aynı\n)re"))),
                  qPrintable(r.out));
         QVERIFY(r.out.contains(QStringLiteral(": 6,4 piksel, 1 harf farklı\n")));
+        // The import's figure: one sheet, 10 pixels either way, names aside.
+        QVERIFY(r.out.contains(
+            QRegularExpression(QStringLiteral(R"re(\n    id \d+ "Ova" ve id \d+ "Oba", pafta "K18-b2" \(100, 100\)\n)re"))));
     }
 
     // A directory, its database file and the same data on a server read alike, and nothing changes.
