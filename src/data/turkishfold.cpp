@@ -283,16 +283,26 @@ void foldTable(QString &from, QString &to)
     from += dropped;
 }
 
-QString fold(const QString &text)
+std::u32string foldText(QStringView text)
 {
-    QString out;
-    out.reserve(text.size());
-    for (const char32_t cp : text.toUcs4()) {
+    std::u32string out;
+    out.reserve(size_t(text.size()));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        uint32_t cp = text[i].unicode();
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            cp = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
         const uint32_t f = folded(cp);
         if (f != kDropped)
-            out += QString::fromUcs4(reinterpret_cast<const char32_t *>(&f), 1);
+            out += char32_t(f);
     }
     return out;
+}
+
+QString fold(const QString &text)
+{
+    return QString::fromStdU32String(foldText(text));
 }
 
 void installSqliteLike(sqlite3 *db)

@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
+#include <QStringView>
 #include <cstdint>
+#include <string>
 
 struct sqlite3;
 
@@ -16,6 +18,8 @@ void foldTable(QString &from, QString &to);
 
 // The text as search sees it: two names are the same when their folds are equal.
 QString fold(const QString &text);
+// The same, one code point a character.
+std::u32string foldText(QStringView text);
 
 // Replaces SQLite's like() (2 and 3 arguments) on this handle: both sides folded,
 // % and _ keep their meaning, ESCAPE works; bytes that are not valid UTF-8 are read

@@ -228,17 +228,6 @@ QStringList importTables(const ImportOptions &options, const ImportProgress &pro
 
 QString checkTarget(const QString &target)
 {
-    const bool postgres = Connection::isPostgresUri(target);
-    TargetDatabase db(postgres ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"));
-    if (postgres)
-        configurePostgres(db.db, target);
-    else
-        db.db.setDatabaseName(target);
-    if (!postgres)
-        db.db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-    openDatabase(db);
-    for (const char *table : {"harita", "tipler", "pafta"})
-        if (!tableExists(db.db, QLatin1String(table)))
-            return {};
-    return placeCheckReport(db.db);
+    CheckDatabase check(target);
+    return check.hasPlaceTables() ? placeCheckReport(check.db) : QString();
 }
