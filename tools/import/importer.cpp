@@ -16,6 +16,7 @@
 #include <QTemporaryFile>
 
 #include <cstdio>
+#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -125,6 +126,18 @@ void copyDatabaseFile(const QString &from, const QString &to)
         throw Error(QStringLiteral("Hedef okunamıyor: %1 (%2)").arg(from, q.lastError().text()));
 }
 
+// The file is written without a journal or syncs, so its bytes, and then its new name, must
+// reach the disk before the import reports success: a power cut must not leave a broken target.
+void syncToDisk(const QString &path, int flags)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
+    const bool ok = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (!ok)
+        throw Error(QStringLiteral("Hedef diske yazılamadı: %1").arg(path));
+}
+
 // A shared database stays shared: the new file gets the old one's mode and group
 // (and owner, when root runs the import); a new file the mode the umask allows.
 void takeModeOf(const QString &target, const QString &part)
@@ -174,9 +187,11 @@ QStringList importToFile(Source &source, const QList<TablePlan> &plans, const Im
         run(target.db, QStringLiteral("commit"));
     }
     takeModeOf(options.target, part.fileName());
+    syncToDisk(part.fileName(), O_RDONLY);
     if (std::rename(QFile::encodeName(part.fileName()).constData(), QFile::encodeName(options.target).constData()) != 0)
         throw Error(QStringLiteral("Hedef yazılamıyor: %1").arg(options.target));
     part.setAutoRemove(false);
+    syncToDisk(info.absolutePath(), O_RDONLY | O_DIRECTORY);
     return lines;
 }
 
