@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -16,23 +15,6 @@
 #include <memory>
 
 namespace {
-
-const QString kBin = QStringLiteral(ZEMIRA_BIN_DIR "/tools/");
-
-struct Run {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-Run run(const QString &program, const QStringList &arguments)
-{
-    QProcess p;
-    p.start(kBin + program, arguments);
-    p.waitForFinished(300000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
 
 // The listed pairs, most likely first, as "name/name".
 QStringList pairs(const QString &out)
@@ -114,7 +96,7 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QStringList, expected);
         QFETCH(int, count);
-        const Run r = run(QStringLiteral("zemira-check"), QStringList{m_region.dir()} + arguments);
+        const ToolRun r = runTool(QStringLiteral("zemira-check"), QStringList{m_region.dir()} + arguments);
         QCOMPARE(r.err, QString());
         QCOMPARE(r.code, 0);
         QVERIFY2(r.out.startsWith(QStringLiteral("Denetim:\n")), qPrintable(r.out));
@@ -126,7 +108,7 @@ private slots:
 
     void pairLine()
     {
-        const Run r = run(QStringLiteral("zemira-check"), {m_database});
+        const ToolRun r = runTool(QStringLiteral("zemira-check"), {m_database});
         QVERIFY2(r.out.contains(QRegularExpression(QStringLiteral(
                      R"re(\n    1\. id \d+ "Çamlıca", pafta "K18-a1" \(898, 300\) ve id \d+ "CAMLICA", pafta "K18-a2" \(2, 303\): 5,0 piksel, ad aynı\n)re"))),
                  qPrintable(r.out));
@@ -141,8 +123,8 @@ private slots:
     {
         const QByteArray before = digest(m_database);
         const QDateTime modified = QFileInfo(m_database).lastModified();
-        const Run fromDir = run(QStringLiteral("zemira-check"), {m_region.dir()});
-        const Run fromFile = run(QStringLiteral("zemira-check"), {m_database});
+        const ToolRun fromDir = runTool(QStringLiteral("zemira-check"), {m_region.dir()});
+        const ToolRun fromFile = runTool(QStringLiteral("zemira-check"), {m_database});
         QCOMPARE(fromDir.code, 0);
         QCOMPARE(fromFile.out, fromDir.out);
         QCOMPARE(digest(m_database), before);
@@ -151,9 +133,9 @@ private slots:
         PgScratchDatabase pg;
         const QString error = pg.create(QStringLiteral("check"));
         QVERIFY2(error.isEmpty(), qPrintable(error));
-        const Run import = run(QStringLiteral("zemira-import"), {m_database, pg.uri()});
+        const ToolRun import = runTool(QStringLiteral("zemira-import"), {m_database, pg.uri()});
         QVERIFY2(import.code == 0, qPrintable(import.err));
-        const Run fromServer = run(QStringLiteral("zemira-check"), {pg.uri()});
+        const ToolRun fromServer = runTool(QStringLiteral("zemira-check"), {pg.uri()});
         QCOMPARE(fromServer.err, QString());
         QCOMPARE(fromServer.out, fromDir.out);
     }
@@ -193,7 +175,7 @@ private slots:
             a.replace(QLatin1String("DIR"), own ? own->dir() : m_region.dir());
             a.replace(QLatin1String("EMPTY"), empty.path());
         }
-        const Run r = run(QStringLiteral("zemira-check"), arguments);
+        const ToolRun r = runTool(QStringLiteral("zemira-check"), arguments);
         QCOMPARE(r.code, code);
         QCOMPARE(r.out, QString());
         QVERIFY2(r.err.startsWith(QStringLiteral("zemira-check: ")) && r.err.contains(message), qPrintable(r.err));

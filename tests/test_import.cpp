@@ -25,25 +25,10 @@ namespace {
 
 const QString kImport = QStringLiteral(ZEMIRA_BIN_DIR "/tools/zemira-import");
 
-struct Run {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
 // locale: the caller's when empty.
-Run runImport(const QStringList &arguments, const QString &locale = {})
+ToolRun runImport(const QStringList &arguments, const QString &locale = {})
 {
-    QProcess p;
-    if (!locale.isEmpty()) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("LC_ALL", locale);
-        p.setProcessEnvironment(env);
-    }
-    p.start(kImport, arguments);
-    p.waitForFinished(300000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return runTool(QStringLiteral("zemira-import"), arguments, locale);
 }
 
 // mdb-export's CSV: quoted texts with doubled quotes (newlines inside), bare numbers,
@@ -238,7 +223,7 @@ private slots:
         for (const char *t : {"Order Details", "Orders", "Products", "Shippers", "Categories", "Customers",
                               "Employees", "Suppliers", "Umsätze"})
             arguments << "--table" << QString::fromUtf8(t);
-        const Run run = runImport(arguments << fixturePath("access/nwind.mdb") << m_nwind);
+        const ToolRun run = runImport(arguments << fixturePath("access/nwind.mdb") << m_nwind);
         QVERIFY2(run.code == 0, qPrintable(run.err));
     }
 
@@ -278,7 +263,7 @@ private slots:
         if (kind == QLatin1String("postgres") || file.endsWith(QLatin1String(".accdb")) || !locale.isEmpty()) {
             stored = target(kind, "accdb.sqlite");
             QFile::remove(stored);
-            const Run run = runImport({"--table", table, fixturePath(file), stored}, locale);
+            const ToolRun run = runImport({"--table", table, fixturePath(file), stored}, locale);
             QVERIFY2(run.code == 0, qPrintable(run.err));
         }
         const QList<QStringList> exported = exportTable(fixturePath(file), table);
@@ -313,7 +298,7 @@ private slots:
         QFETCH(QString, kind);
         const QString stored = target(kind, "base.sqlite");
         QFile::remove(stored);
-        const Run run = runImport({m_source, stored});
+        const ToolRun run = runImport({m_source, stored});
         QVERIFY2(run.code == 0, qPrintable(run.err));
         QVERIFY(run.out.contains("harita: 12 satır"));
 
@@ -358,7 +343,7 @@ private slots:
     {
         const QString stored = m_dir.filePath("check.sqlite");
         QFile::remove(stored);
-        const Run run = runImport({m_source, stored});
+        const ToolRun run = runImport({m_source, stored});
         QVERIFY2(run.code == 0, qPrintable(run.err));
         QCOMPARE(countOf(run.out, "Paftası bir pafta numarası olmayan yerler"), 2);
         QCOMPARE(countOf(run.out, "Paftasının sınırları dışındaki yerler"), 2);
@@ -380,7 +365,7 @@ private slots:
         } else {
             QCOMPARE(runImport({m_source, stored}).code, 0);
         }
-        const Run refused = runImport({m_source, stored});
+        const ToolRun refused = runImport({m_source, stored});
         QCOMPARE(refused.code, 1);
         QVERIFY2(refused.err.contains("--overwrite"), qPrintable(refused.err));
         if (kind == QLatin1String("sqlite")) {
@@ -388,7 +373,7 @@ private slots:
             QVERIFY(old.open(QIODevice::ReadOnly));
             QCOMPARE(old.readAll(), QByteArray("old data"));
         }
-        const Run forced = runImport({"--overwrite", m_source, stored});
+        const ToolRun forced = runImport({"--overwrite", m_source, stored});
         QVERIFY2(forced.code == 0, qPrintable(forced.err));
         QVERIFY(forced.out.contains("harita: 12 satır"));
     }
@@ -423,7 +408,7 @@ private slots:
         QStringList arguments = {"--overwrite", source, stored};
         if (fault == QLatin1String("missing table"))
             arguments = QStringList{"--table", "harita", "--table", "nehirler"} + arguments;
-        const Run run = runImport(arguments);
+        const ToolRun run = runImport(arguments);
         QCOMPARE(run.code, 1);
         QVERIFY2(run.err.contains(fault == QLatin1String("bad value") ? "'geniş' tamsayı değil" : "nehirler"),
                  qPrintable(run.err));
@@ -478,7 +463,7 @@ private slots:
         }
         QSqlDatabase::removeDatabase("source");
         const QString stored = dir.filePath("hedef.sqlite");
-        const Run run = runImport({"--table", "harita", source, stored});
+        const ToolRun run = runImport({"--table", "harita", source, stored});
         if (!error.isEmpty()) {
             QCOMPARE(run.code, 1);
             QVERIFY2(run.err.contains(error), qPrintable(run.err));
@@ -534,7 +519,7 @@ private slots:
         QStringList arguments = {"--overwrite"};
         for (const QString &t : tables)
             arguments << "--table" << t;
-        const Run run = runImport(arguments << m_source << stored);
+        const ToolRun run = runImport(arguments << m_source << stored);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"mevcut.sqlite"});
         struct stat after;
         QCOMPARE(::stat(path.constData(), &after), 0);

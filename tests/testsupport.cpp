@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QMouseEvent>
 #include <QTest>
@@ -16,6 +17,20 @@
 QString fixturePath(const QString &relative)
 {
     return QStringLiteral(ZEMIRA_FIXTURES "/") + relative;
+}
+
+ToolRun runTool(const QString &name, const QStringList &arguments, const QString &locale)
+{
+    QProcess p;
+    if (!locale.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LC_ALL"), locale);
+        p.setProcessEnvironment(env);
+    }
+    p.start(QStringLiteral(ZEMIRA_BIN_DIR "/tools/") + name, arguments);
+    p.waitForFinished(300000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
 }
 
 QString errorOf(const std::function<void()> &f)

@@ -17,6 +17,15 @@ QString fixturePath(const QString &relative);
 // The text of the Error that f throws, or "<no error>".
 QString errorOf(const std::function<void()> &f);
 
+// One run of a command-line tool of the build (tools/NAME): exit code (-1 when it crashed)
+// and its output. locale: LC_ALL for the run, the caller's when empty.
+struct ToolRun {
+    int code = -1;
+    QString out;
+    QString err;
+};
+ToolRun runTool(const QString &name, const QStringList &arguments, const QString &locale = {});
+
 // A small region in a temporary folder, made by the demo generator.
 struct TempRegion {
     explicit TempRegion(DemoOptions options = tinyRegion());
