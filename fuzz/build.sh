@@ -19,7 +19,7 @@ command -v ccache >/dev/null && cxx=(ccache clang++)
 flags=(-std=c++20 -g -O1 -fPIC -fno-omit-frame-pointer
   -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
   -I"$root/src" -I"$root/tools/import")
-read -ra qt <<<"$(pkg-config --cflags Qt6Core Qt6Gui Qt6Sql Qt6Svg libjpeg gdal)"
+read -ra qt <<<"$(pkg-config --cflags Qt6Core Qt6Gui Qt6Sql Qt6Svg libjpeg gdal libpq)"
 # the metafile helper is not run by these harnesses; the path only has to be there
 flags+=(-DZEMIRA_METAFILE_BUILT=\"zemira-metafile\")
 flags+=("${qt[@]}")
@@ -35,7 +35,7 @@ sources() {
   fuzz_textconv) echo "src/framework/textconv.cpp" ;;
   fuzz_startupfile) echo "src/app/startupfile.cpp src/framework/textconv.cpp" ;;
   fuzz_like) echo "src/data/turkishfold.cpp" ;;
-  fuzz_pguri) echo "src/data/postgres.cpp src/data/turkishfold.cpp" ;;
+  fuzz_pguri) echo "src/data/postgres.cpp src/data/connection.cpp src/data/searchindex.cpp src/data/turkishfold.cpp" ;;
   fuzz_tableplan) echo "tools/import/tableplan.cpp" ;;
   fuzz_pcx | fuzz_bitmap | fuzz_jpeg) echo "$pictures" ;;
   esac
@@ -43,7 +43,7 @@ sources() {
 libs() {
   case $1 in
   fuzz_like) echo "Qt6Core -lsqlite3" ;;
-  fuzz_pguri) echo "Qt6Sql -lsqlite3" ;;
+  fuzz_pguri) echo "Qt6Sql libpq -lsqlite3" ;;
   fuzz_pcx | fuzz_bitmap | fuzz_jpeg) echo "$picturelibs" ;;
   *) echo "Qt6Core" ;;
   esac

@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QString shown;
     try {
         configurePostgres(db, uri);
-        shown = postgresDisplayUri(uri);
+        shown = withoutPassword(uri);
     } catch (const Error &error) {
         shown = error.text();
     }
