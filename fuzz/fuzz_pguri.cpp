@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QSqlDatabase>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -59,7 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         shown = error.text();
     }
     const QString password = writtenPassword(uri);
-    if (!password.isEmpty() && shown.contains(password))
+    if (!password.isEmpty() && shown.contains(password)) {
+        std::fprintf(stderr, "password shown: %s\n", qPrintable(shown));
         std::abort();
+    }
     return 0;
 }

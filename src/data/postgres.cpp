@@ -238,14 +238,25 @@ QString withoutPassword(const QString &text, const QString &target)
                 return true;
         return false;
     };
+    // A password holding quotes would split the pieces wrongly: whatever of it stands in the
+    // text, long enough not to be an ordinary word, goes first.
+    QString masked = text;
+    for (qsizetype i = 0; i < target.size();) {
+        qsizetype end = i;
+        while (end < target.size() && mask[end] != Shown::Kept)
+            ++end;
+        if (end - i >= 4)
+            masked.replace(target.mid(i, end - i), QStringLiteral("***"));
+        i = end + 1;
+    }
     static const QRegularExpression quotedPiece(QStringLiteral("\"([^\"]*)\""));
     QString shown;
     qsizetype done = 0;
-    for (const QRegularExpressionMatch &m : quotedPiece.globalMatch(text)) {
+    for (const QRegularExpressionMatch &m : quotedPiece.globalMatch(masked)) {
         const QString piece = m.captured(1);
-        shown += text.mid(done, m.capturedStart(1) - done)
+        shown += masked.mid(done, m.capturedStart(1) - done)
             + (piece == target ? withoutPassword(target) : hidden(piece) ? QStringLiteral("***") : piece);
         done = m.capturedEnd(1);
     }
-    return shown + text.mid(done);
+    return shown + masked.mid(done);
 }
