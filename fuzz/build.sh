@@ -36,13 +36,13 @@ sources() {
   fuzz_startupfile) echo "src/app/startupfile.cpp src/framework/textconv.cpp" ;;
   fuzz_like) echo "src/data/turkishfold.cpp" ;;
   fuzz_pguri) echo "src/data/postgres.cpp src/data/connection.cpp src/data/searchindex.cpp src/data/turkishfold.cpp" ;;
-  fuzz_tableplan) echo "tools/import/tableplan.cpp" ;;
+  fuzz_tableplan) echo "tools/import/tableplan.cpp src/data/turkishfold.cpp" ;;
   fuzz_pcx | fuzz_bitmap | fuzz_jpeg) echo "$pictures" ;;
   esac
 }
 libs() {
   case $1 in
-  fuzz_like) echo "Qt6Core -lsqlite3" ;;
+  fuzz_like | fuzz_tableplan) echo "Qt6Core -lsqlite3" ;;
   fuzz_pguri) echo "Qt6Sql libpq -lsqlite3" ;;
   fuzz_pcx | fuzz_bitmap | fuzz_jpeg) echo "$picturelibs" ;;
   *) echo "Qt6Core" ;;
