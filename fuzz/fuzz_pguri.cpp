@@ -59,6 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     } catch (const Error &error) {
         shown = error.text();
     }
+    // The message's own example address may hold any short password by chance.
+    shown.remove(QStringLiteral("postgresql://kullanıcı@sunucu:port/veritabanı"));
     const QString password = writtenPassword(uri);
     if (!password.isEmpty() && shown.contains(password)) {
         std::fprintf(stderr, "password shown: %s\n", qPrintable(shown));
