@@ -216,6 +216,7 @@ private slots:
         // Found by fuzzing: quotes in the password once split libpq's quoted pieces wrongly.
         QTest::newRow("quotes in a password") << "postgres://ayse\"\"s:\":@[!\"\"\"\"gizzli@[::0"
                                               << "Geçersiz PostgreSQL adresi";
+        QTest::newRow("password in libpq's own piece") << "postgres://@%C3%BCser:gi%zzli@[,:1]/d" << "Geçersiz PostgreSQL adresi";
         QTest::newRow("'/' in a password") << "postgresql://zemira:gi/zli@127.0.0.1:54329/d" << "parola okunamadı";
         QTest::newRow("'@' in a password") << "postgresql://zemira:gi@zli@127.0.0.1:54329/d" << "parola okunamadı";
         QTest::newRow("password of the query") << "postgresql://zemira@127.0.0.1:1/d?password=gizli&sslmode=disable"

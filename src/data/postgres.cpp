@@ -245,8 +245,12 @@ QString withoutPassword(const QString &text, const QString &target)
         qsizetype end = i;
         while (end < target.size() && mask[end] != Shown::Kept)
             ++end;
-        if (end - i >= 4)
-            masked.replace(target.mid(i, end - i), QStringLiteral("***"));
+        // libpq may quote the password without the ':' before it.
+        QString secret = target.mid(i, end - i);
+        if (secret.startsWith(u':'))
+            secret.remove(0, 1);
+        if (secret.size() >= 4)
+            masked.replace(secret, QStringLiteral("***"));
         i = end + 1;
     }
     static const QRegularExpression quotedPiece(QStringLiteral("\"([^\"]*)\""));
