@@ -217,6 +217,8 @@ private slots:
         QTest::newRow("quotes in a password") << "postgres://ayse\"\"s:\":@[!\"\"\"\"gizzli@[::0"
                                               << "Geçersiz PostgreSQL adresi";
         QTest::newRow("password in libpq's own piece") << "postgres://@%C3%BCser:gi%zzli@[,:1]/d" << "Geçersiz PostgreSQL adresi";
+        QTest::newRow("NUL in the address") << QStringLiteral("postgres://ayse:gizzli@[::]@//b%20x\u0001").append(QChar(0))
+                                            << "NUL karakteri";
         QTest::newRow("'/' in a password") << "postgresql://zemira:gi/zli@127.0.0.1:54329/d" << "parola okunamadı";
         QTest::newRow("'@' in a password") << "postgresql://zemira:gi@zli@127.0.0.1:54329/d" << "parola okunamadı";
         QTest::newRow("password of the query") << "postgresql://zemira@127.0.0.1:1/d?password=gizli&sslmode=disable"

@@ -140,6 +140,9 @@ void configurePostgres(QSqlDatabase &db, const QString &uri)
 {
     // libpq reads the URI itself, exactly as psql would: percent-decoding, services,
     // every connection keyword of the query.
+    // libpq would read only up to a NUL, and so differ from us on where the password is.
+    if (uri.contains(QChar(0)))
+        throw Error(QStringLiteral("Geçersiz PostgreSQL adresi: %1 (NUL karakteri içeriyor)").arg(withoutPassword(uri)));
     char *reason = nullptr;
     const std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)> parsed(
         Connection::isPostgresUri(uri) ? PQconninfoParse(uri.toUtf8().constData(), &reason) : nullptr,
