@@ -191,7 +191,7 @@ private slots:
         const QPoint offset(-300, -20);
         const QPoint before = viewToSheet(anchor, offset, 1.0);
         const QPoint after = zoomOffset(offset, anchor, 1.0, 4.0);
-        QCOMPARE(after, QPoint(-1800, -380));
+        QCOMPARE(after, QPoint(-1802, -382));
         QCOMPARE(viewToSheet(anchor, after, 4.0), before);
         QCOMPARE(zoomOffset(after, anchor, 4.0, 1.0), offset);
     }

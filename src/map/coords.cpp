@@ -96,9 +96,11 @@ QSize zoomedSize(QSize sheetLayer, double zoom)
 
 QPoint zoomOffset(QPoint layerOffset, QPoint anchor, double oldZoom, double newZoom)
 {
+    // About the anchor pixel's middle, as the view's pixels are read.
     const double k = newZoom / oldZoom;
-    return QPoint(roundToInt(anchor.x() - (double(anchor.x()) - layerOffset.x()) * k),
-                  roundToInt(anchor.y() - (double(anchor.y()) - layerOffset.y()) * k));
+    const double x = anchor.x() + 0.5;
+    const double y = anchor.y() + 0.5;
+    return QPoint(roundToInt(x - (x - layerOffset.x()) * k), roundToInt(y - (y - layerOffset.y()) * k));
 }
 
 QPoint widgetPosition(QPoint p)
