@@ -95,15 +95,18 @@ void TfHarita::rescale(double zoom, QPoint offset)
 
 void TfHarita::showZoom()
 {
-    ZoomLabel->setText(QStringLiteral("%1 %").arg(coords::roundToInt(Zoom() * 100)));
+    // Turkish puts the percent sign first.
+    ZoomLabel->setText(QStringLiteral("%") + QString::number(coords::roundToInt(Zoom() * 100)));
 }
 
 void TfHarita::pointerReadout(QPoint view)
 {
-    if (Image2->isVisible())
+    if (Image2->isVisible()) {
         Image2MouseMove(view.x(), view.y());
-    else
-        Image1MouseMove(view.x() - Image1->x(), view.y() - Image1->y());
+    } else {
+        const QPoint layer = coords::viewToSheet(view, Image1->pos(), 1.0); // the layer's own pixel
+        Image1MouseMove(layer.x(), layer.y());
+    }
 }
 
 bool TfHarita::panPress(QWidget *layer, Qt::MouseButton button, QPoint pos)
