@@ -1,10 +1,10 @@
 // Zoom and panning of the view: the sheet layer is scaled, the overlay and the marker stay at
 // screen size and are drawn at the zoomed positions.
+#include "framework/dataset.h"
 #include "framework/messages.h"
 #include "map/colorswatch.h"
 #include "map/coords.h"
 #include "map/uHarita.h"
-#include "framework/dataset.h"
 
 #include <QCheckBox>
 #include <QCursor>
