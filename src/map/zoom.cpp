@@ -80,6 +80,9 @@ void TfHarita::zoomWholeSheet()
 
 void TfHarita::rescale(double zoom, QPoint offset)
 {
+    // Before the first sheet there is nothing to scale (a start-up that stopped early).
+    if (sheetSize.isEmpty())
+        return;
     // The marker stays on its sheet point (scrolling leaves it; a new scale would misplace it).
     const QPoint ring(MarkRadius, MarkRadius);
     const QPoint marked = viewToSheet(Image3->pos() + ring);
