@@ -53,6 +53,8 @@ void checkTarget(const NewRegionOptions &o, const QString &target, const QString
                         .arg(MaxOverviewWidth));
     if (isWithin(scans, target) || isWithin(target, scans))
         throw Error(QStringLiteral("HEDEF tarama klasörünün içinde ya da onu içeren bir klasör olamaz: %1").arg(target));
+    if (!QFileInfo(QFileInfo(target).path()).isDir())
+        throw Error(QStringLiteral("HEDEF'in içinde kurulacağı klasör yok: %1").arg(QFileInfo(target).path()));
     if (QFileInfo::exists(target) && !o.force)
         throw Error(QStringLiteral("%1 zaten var; üzerine yazmak için --force verin.").arg(target));
 }
@@ -156,8 +158,6 @@ NewRegion makeNewRegion(const NewRegionOptions &options, const NewRegionProgress
     const std::vector<ScanSheet> sheets = readScanFolder(
         scans, [&](int done, int total) { progress(QStringLiteral("Paftalar okunuyor"), done, total); });
     const Placement placement = placeSheets(sheets, options.grid);
-    if (!QDir().mkpath(QFileInfo(target).path()))
-        throw Error(QStringLiteral("%1 klasörü kurulamadı.").arg(QFileInfo(target).path()));
     QTemporaryDir building(target + QStringLiteral(".yapiliyor-XXXXXX"));
     if (!building.isValid())
         throw Error(QStringLiteral("%1 yanında geçici klasör kurulamadı: %2").arg(target, building.errorString()));

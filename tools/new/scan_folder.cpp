@@ -151,13 +151,15 @@ void paintGdal(const ScanSheet &sheet, QImage &part)
     const int w = part.width(), h = part.height();
     CPLErr result;
     if (bands >= 3 && !palette) {
-        // RGB32 is 0xAARRGGBB in this machine's byte order; alpha is already 0xff.
+        // Band by band, straight into RGB32's bytes (0xAARRGGBB in this machine's byte order;
+        // alpha is already 0xff): a read of all bands at once makes GDAL's JPEG reader decode
+        // the full picture instead of its 1/8 scale.
         const bool little = QSysInfo::ByteOrder == QSysInfo::LittleEndian;
-        int map[3] = {3, 2, 1};
-        if (!little)
-            std::swap(map[0], map[2]);
-        result = GDALDatasetRasterIOEx(ds.handle, GF_Read, 0, 0, sheet.width, sheet.height, part.bits() + (little ? 0 : 1),
-                                       w, h, GDT_Byte, 3, map, 4, part.bytesPerLine(), 1, &extra);
+        result = CE_None;
+        for (int band = 1; band <= 3 && result == CE_None; ++band)
+            result = GDALRasterIOEx(GDALGetRasterBand(ds.handle, band), GF_Read, 0, 0, sheet.width, sheet.height,
+                                    part.bits() + (little ? 3 - band : band), w, h, GDT_Byte, 4, part.bytesPerLine(),
+                                    &extra);
     } else {
         std::vector<GByte> samples(size_t(w) * h);
         result = GDALRasterIOEx(first, GF_Read, 0, 0, sheet.width, sheet.height, samples.data(), w, h, GDT_Byte, 1, w,
@@ -187,7 +189,7 @@ std::vector<ScanSheet> readScanFolder(const QString &dir, const std::function<vo
     if (!folder.exists())
         throw Error(QStringLiteral("Tarama klasörü yok: %1").arg(dir));
     QStringList names;
-    for (const QFileInfo &info : folder.entryInfoList(QDir::Files | QDir::Readable | QDir::NoDotAndDotDot)) {
+    for (const QFileInfo &info : folder.entryInfoList(QDir::Files | QDir::NoDotAndDotDot)) {
         const QString kind = info.suffix().toLower();
         if (GdalKinds.contains(kind) || OtherKinds.contains(kind))
             names << info.fileName();
