@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QSysInfo>
 #include <algorithm>
+#include <cstdlib>
 
 #include <cpl_conv.h>
 #include <cpl_error.h>
@@ -164,9 +165,14 @@ void paintGdal(const ScanSheet &sheet, QImage &part)
         std::vector<GByte> samples(size_t(w) * h);
         result = GDALRasterIOEx(first, GF_Read, 0, 0, sheet.width, sheet.height, samples.data(), w, h, GDT_Byte, 1, w,
                                 &extra);
+        // Grey scaled from the samples' bits, so that a one-bit scan is black and white.
+        const char *nbits = GDALGetMetadataItem(first, "NBITS", "IMAGE_STRUCTURE");
+        const int bits = nbits && std::atoi(nbits) > 0 && std::atoi(nbits) < 8 ? std::atoi(nbits) : 8;
+        const int top = (1 << bits) - 1;
         QRgb table[256];
         for (int i = 0; i < 256; ++i) {
-            GDALColorEntry e{short(i), short(i), short(i), 255};
+            const short grey = short(std::min(i, top) * 255 / top);
+            GDALColorEntry e{grey, grey, grey, 255};
             if (palette && i < GDALGetColorEntryCount(palette))
                 GDALGetColorEntryAsRGB(palette, i, &e);
             table[i] = qRgb(e.c1, e.c2, e.c3);
