@@ -272,6 +272,32 @@ private slots:
         }
     }
 
+    // A one-bit scan (0 black, 1 white) is drawn in black and white, not in near-black.
+    void oneBitScan()
+    {
+        QTemporaryDir temp;
+        const QString scans = temp.path() + "/taramalar/";
+        QDir().mkpath(scans);
+        const QImage picture = drawSheet(buildWorld(sheetPictures()), 0).convertToFormat(QImage::Format_Grayscale8);
+        GDALDatasetH mem = GDALCreate(GDALGetDriverByName("MEM"), "", 240, 180, 1, GDT_Byte, nullptr);
+        std::vector<GByte> bits(240 * 180);
+        for (int y = 0; y < 180; ++y)
+            for (int x = 0; x < 240; ++x)
+                bits[y * 240 + x] = picture.constScanLine(y)[x] > 200 ? 1 : 0;
+        QCOMPARE(GDALDatasetRasterIO(mem, GF_Write, 0, 0, 240, 180, bits.data(), 240, 180, GDT_Byte, 1, nullptr, 1, 240,
+                                     0),
+                 CE_None);
+        const char *options[] = {"NBITS=1", "COMPRESS=CCITTFAX4", nullptr};
+        GDALClose(GDALCreateCopy(GDALGetDriverByName("GTiff"), (scans + "tek.tif").toUtf8().constData(), mem, FALSE,
+                                 const_cast<char **>(options), nullptr, nullptr));
+        GDALClose(mem);
+        const NewRegion region = makeRegion(scans, temp.path() + "/bolge", QSize(1, 1));
+        const QImage overview = loadPicture(region.dir + "kucuk.bmp");
+        const double white = std::count(bits.begin(), bits.end(), 1) / double(bits.size());
+        QVERIFY2(std::abs(meanColour(overview)[1] / 255 - white) < 0.05,
+                 qPrintable(QStringLiteral("%1 / %2").arg(meanColour(overview)[1] / 255).arg(white)));
+    }
+
     // A refused folder names the sheets at fault and leaves nothing beside the scans.
     void refusals_data()
     {
