@@ -111,6 +111,14 @@ std::vector<Expected> writeScans(const QString &kind, const QString &dir)
         if (kind == "geotiff") {
             writeSheet(picture, dir + stem + ".tif", "GTiff", {compressions[i % compressions.size()]}, &t, 32636);
             expected.push_back({stem, corner});
+        } else if (kind == "png+aux") {
+            // PNG keeps its georeferencing in a side file, which Zemira itself never reads.
+            CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", "YES");
+            writeSheet(picture, dir + stem + ".png", "PNG", {}, &t, 32636);
+            CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", nullptr);
+            if (!QFile::exists(dir + stem + ".png.aux.xml"))
+                QTest::qFail("no .aux.xml written", __FILE__, __LINE__);
+            expected.push_back({stem, corner});
         } else if (kind == "jpeg+world") {
             writeSheet(picture, dir + stem + ".jpg", "JPEG", {"QUALITY=90"});
             writeText(dir + stem + ".jgw", QStringLiteral("%1\n0\n0\n%2\n%3\n%4\n")
@@ -205,6 +213,7 @@ private slots:
         QTest::addColumn<QString>("crs"); // "-": no georef table; "": one of unknown system
         QTest::newRow("GeoTIFF") << "geotiff" << "32636";
         QTest::newRow("JPEG with world files") << "jpeg+world" << "";
+        QTest::newRow("PNG with .aux.xml, after Zemira ran") << "png+aux" << "32636";
         QTest::newRow("1:25,000 sheet names") << "names" << "-";
         QTest::newRow("PNG in a grid") << "grid" << "-";
     }
