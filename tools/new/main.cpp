@@ -14,7 +14,6 @@ int main(int argc, char *argv[])
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    QCoreApplication::setApplicationVersion(QStringLiteral(ZEMIRA_VERSION));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "TARAMALAR klasöründeki pafta resimlerinden (tif, tiff, png, jp2, jpg, jpeg, bmp, gif, pcx,\n"
@@ -35,8 +34,10 @@ int main(int argc, char *argv[])
         "1 ve 3'te pafta numarası uzantısız dosya adıdır. Veri klasörü HEDEF'in yanındaki geçici\n"
         "bir klasörde kurulur ve ancak bittiğinde HEDEF adını alır: hata olursa geride bir şey\n"
         "kalmaz. İlerleme stderr'e yazılır."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    // Our own help and version options: Qt's would describe themselves in English.
+    const QCommandLineOption help(QStringList{"h", "help"}, QStringLiteral("Bu yardımı gösterir."));
+    const QCommandLineOption version(QStringList{"v", "version"}, QStringLiteral("Sürümü gösterir."));
+    parser.addOptions({help, version});
     const QCommandLineOption width(QStringLiteral("width"),
                                    QStringLiteral("Küçük haritanın genişliği (piksel, 16-4000; verilmezse 400)."),
                                    QStringLiteral("piksel"), QStringLiteral("400"));
@@ -56,12 +57,27 @@ int main(int argc, char *argv[])
     parser.addOptions({width, types, grid, force, link});
     parser.addPositionalArgument(QStringLiteral("TARAMALAR"), QStringLiteral("pafta resimlerinin klasörü"));
     parser.addPositionalArgument(QStringLiteral("HEDEF"), QStringLiteral("kurulacak veri klasörü"));
-    parser.process(app);
-
     QTextStream out(stdout);
     QTextStream err(stderr);
+    const QString helpText = parser.helpText()
+                                 .replace(QStringLiteral("Usage: "), QStringLiteral("Kullanım: "))
+                                 .replace(QStringLiteral("[options]"), QStringLiteral("[seçenekler]"))
+                                 .replace(QStringLiteral("Options:"), QStringLiteral("Seçenekler:"))
+                                 .replace(QStringLiteral("Arguments:"), QStringLiteral("Argümanlar:"));
+    if (!parser.parse(app.arguments())) {
+        err << "zemira-new: seçenekler anlaşılamadı (" << parser.errorText() << ").\n\n" << helpText;
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        out << helpText;
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        out << "zemira-new " << ZEMIRA_VERSION << '\n';
+        return 0;
+    }
     if (parser.positionalArguments().size() != 2) {
-        err << "zemira-new: TARAMALAR ve HEDEF gerekli.\n\n" << parser.helpText();
+        err << "zemira-new: TARAMALAR ve HEDEF gerekli.\n\n" << helpText;
         return 2;
     }
     NewRegionOptions o;
