@@ -353,7 +353,8 @@ private slots:
         QCOMPARE(entries(temp.path()), QStringList{"taramalar"});
     }
 
-    // The command refuses an existing target, replaces it only when asked, and answers in Turkish.
+    // The command refuses an existing target, replaces a region only when asked, and answers in
+    // Turkish.
     void commandLine()
     {
         QTemporaryDir temp;
@@ -362,13 +363,21 @@ private slots:
         writeScans("jpeg+world", scans);
         QDir().mkpath(target);
         writeText(target + "/eski.txt", "kalmalı");
+        const QStringList old{"eski.txt"};
 
         ToolRun run = runTool("zemira-new", {scans, target});
         QCOMPARE(run.code, 1);
         QVERIFY2(run.err.contains("zaten var; üzerine yazmak için --force verin"), qPrintable(run.err));
-        QCOMPARE(entries(target), QStringList{"eski.txt"});
+        QCOMPARE(entries(target), old);
         QCOMPARE(entries(temp.path()), QStringList({"bolge", "taramalar"}));
 
+        // A mistyped target that is no region survives --force too.
+        run = runTool("zemira-new", {"--force", scans, target});
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.contains("--force onu da silmez"), qPrintable(run.err));
+        QCOMPARE(entries(target), old);
+
+        writeText(target + "/HARITA.TXT", "eski bölge");
         run = runTool("zemira-new", {"--force", "--width", "200", scans, target});
         QCOMPARE(run.code, 0);
         QVERIFY2(run.err.contains("Küçük harita çiziliyor: 6 / 6"), qPrintable(run.err));

@@ -55,8 +55,18 @@ void checkTarget(const NewRegionOptions &o, const QString &target, const QString
         throw Error(QStringLiteral("HEDEF tarama klasörünün içinde ya da onu içeren bir klasör olamaz: %1").arg(target));
     if (!QFileInfo(QFileInfo(target).path()).isDir())
         throw Error(QStringLiteral("HEDEF'in içinde kurulacağı klasör yok: %1").arg(QFileInfo(target).path()));
-    if (QFileInfo::exists(target) && !o.force)
+    const QFileInfo existing(target);
+    if (!existing.exists() && !existing.isSymLink())
+        return;
+    if (!o.force)
         throw Error(QStringLiteral("%1 zaten var; üzerine yazmak için --force verin.").arg(target));
+    // --force replaces a region, never a folder of anything else that a mistyped path names.
+    const QDir dir(target);
+    if (existing.isSymLink() || !existing.isDir()
+        || (!dir.isEmpty() && !QFileInfo::exists(dir.filePath(QStringLiteral("HARITA.TXT")))))
+        throw Error(QStringLiteral("%1 bir veri klasörü (içinde HARITA.TXT) ya da boş bir klasör değil; --force onu "
+                                   "da silmez.")
+                        .arg(target));
 }
 
 void putSheet(const ScanSheet &sheet, const QString &dir, bool link)
@@ -128,13 +138,8 @@ void moveIntoPlace(const QString &built, const QString &target)
             QDir().rename(old, target);
         throw Error(QStringLiteral("%1 yerine konamadı.").arg(target));
     }
-    if (!old.isEmpty()) {
-        QFileInfo info(old);
-        if (info.isDir() && !info.isSymLink())
-            QDir(old).removeRecursively();
-        else
-            QFile::remove(old);
-    }
+    if (!old.isEmpty())
+        QDir(old).removeRecursively();
 }
 
 } // namespace
