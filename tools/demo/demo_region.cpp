@@ -5,12 +5,12 @@
 #include "framework/errors.h"
 #include "framework/picture.h"
 #include "image_writers.h"
+#include "region_files.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPainter>
-#include <QSaveFile>
 #include <limits>
 
 namespace {
@@ -82,11 +82,6 @@ int overviewWidth(int regionWidth)
     return 300;
 }
 
-int roundedRatio(qint64 value, qint64 numerator, qint64 denominator)
-{
-    return int((2 * value * numerator + denominator) / (2 * denominator));
-}
-
 void saveSheet(const QImage &image, const QString &path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -96,14 +91,6 @@ void saveSheet(const QImage &image, const QString &path)
         writePcx(image, path);
     else if (!image.save(path, suffix == QLatin1String("bmp") ? "BMP" : "JPG", suffix == QLatin1String("bmp") ? -1 : 85))
         throw Error(QStringLiteral("Cannot write %1.").arg(path));
-}
-
-void writeStartupFile(const QString &path, const QStringList &lines)
-{
-    QSaveFile file(path);
-    const QByteArray text = (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
-        throw Error(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
 }
 
 } // namespace
@@ -135,7 +122,7 @@ DemoRegion makeDemoRegion(const QString &dir, const DemoOptions &options)
 
     const int regionWidth = world.regionWidth(), regionHeight = world.regionHeight();
     const int ow = overviewWidth(regionWidth);
-    QImage overview(ow, std::max(1, roundedRatio(regionHeight, ow, regionWidth)), QImage::Format_RGB32);
+    QImage overview(ow, std::max(1, overviewPixel(regionHeight, ow, regionWidth)), QImage::Format_RGB32);
     overview.fill(Qt::white);
     QPainter overviewPainter(&overview);
     for (int i = 0; i < int(world.sheets.size()); ++i) {
@@ -144,9 +131,9 @@ DemoRegion makeDemoRegion(const QString &dir, const DemoOptions &options)
         if (image.isNull())
             throw Error(QStringLiteral("Not enough memory to draw sheet %1.").arg(s.num));
         saveSheet(image, written.add(s.file));
-        const QRect target(QPoint(roundedRatio(s.px0, ow, regionWidth), roundedRatio(s.py0, ow, regionWidth)),
-                           QPoint(roundedRatio(s.px0 + options.sheetWidth, ow, regionWidth) - 1,
-                                  roundedRatio(s.py0 + options.sheetHeight, ow, regionWidth) - 1));
+        const QRect target(QPoint(overviewPixel(s.px0, ow, regionWidth), overviewPixel(s.py0, ow, regionWidth)),
+                           QPoint(overviewPixel(s.px0 + options.sheetWidth, ow, regionWidth) - 1,
+                                  overviewPixel(s.py0 + options.sheetHeight, ow, regionWidth) - 1));
         if (!target.isEmpty())
             overviewPainter.drawImage(target.topLeft(),
                                       image.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
@@ -159,9 +146,8 @@ DemoRegion makeDemoRegion(const QString &dir, const DemoOptions &options)
     // Written last: a region without it is unfinished, and the start scripts test for it.
     const qint64 span = qint64(regionWidth) * options.scaleDivisor;
     writeStartupFile(written.add(QStringLiteral("HARITA.TXT")),
-                     {absolute, region.databaseFile, region.sheetNumbers.first(), QStringLiteral("0"),
-                      QStringLiteral("0"), QString::number(span), QStringLiteral("0"),
-                      QString::number(options.scaleDivisor)});
+                     startupLines(absolute, region.databaseFile, region.sheetNumbers.first(), span,
+                                  options.scaleDivisor));
     written.keep();
     return region;
 }
