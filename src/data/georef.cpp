@@ -41,11 +41,17 @@ Georef::Georef(const QString &crs, double x0, double y0, double dx, double dy)
 
 std::optional<Georef> Georef::read(QSqlDatabase db)
 {
-    const QStringList tables = db.tables(QSql::Tables);
-    if (!tables.contains(QStringLiteral("georef"), Qt::CaseInsensitive))
-        return std::nullopt;
     QSqlQuery q(db);
     q.setForwardOnly(true);
+    // The table as the statements below find it (on PostgreSQL, along the search path).
+    const QString exists = db.driverName() == QLatin1String("QPSQL")
+                               ? QStringLiteral("select to_regclass('georef') is not null")
+                               : QStringLiteral("select count(*) from sqlite_master where type = 'table' "
+                                                "and lower(name) = 'georef'");
+    if (!q.exec(exists) || !q.next())
+        throw Error(QStringLiteral("georef tablosu aranamadı: %1").arg(q.lastError().text()));
+    if (!q.value(0).toBool())
+        return std::nullopt;
     if (!q.exec(QStringLiteral("select crs, x0, y0, dx, dy from georef")))
         throw Error(QStringLiteral("georef tablosu okunamadı: %1").arg(q.lastError().text()));
     if (!q.next())

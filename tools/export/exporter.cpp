@@ -13,6 +13,7 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QScopeGuard>
 #include <QTemporaryFile>
 
 #include <cpl_error.h>
@@ -69,7 +70,8 @@ QHash<QString, Sheet> readSheets(QSqlDatabase db)
     QHash<QString, Sheet> sheets;
     while (q.next()) {
         bool okX = false, okY = false;
-        const Sheet s{q.value(1).toString(), q.value(2).toLongLong(&okX), q.value(3).toLongLong(&okY), okX && okY};
+        const Sheet s{q.value(1).toString(), q.value(2).toLongLong(&okX), q.value(3).toLongLong(&okY),
+                      okX && okY && !q.value(2).isNull() && !q.value(3).isNull()};
         if (!q.value(0).isNull() && !sheets.contains(q.value(0).toString()))
             sheets.insert(q.value(0).toString(), s);
     }
@@ -172,11 +174,6 @@ public:
         m_feature.reset(OGRFeature::CreateFeature(m_layer->GetLayerDefn()));
         m_dataset->StartTransaction();
     }
-    ~Writer()
-    {
-        if (m_dataset)
-            m_dataset->RollbackTransaction();
-    }
 
     OGRFeature &feature() { return *m_feature; }
     OGRFeatureDefn &definition() { return *m_layer->GetLayerDefn(); }
@@ -242,6 +239,9 @@ std::optional<ExportFormat> exportFormatNamed(const QString &name)
 
 ExportSummary exportPlaces(const ExportOptions &options, const std::function<void(qint64)> &progress)
 {
+    // GDAL's errors reach the user in ours (gdalError), once; a failed file is removed unread.
+    CPLPushErrorHandler(CPLQuietErrorHandler);
+    const auto popHandler = qScopeGuard([] { CPLPopErrorHandler(); });
     if (QFileInfo::exists(options.output) && !options.force)
         throw Error(QStringLiteral("%1 zaten var; üzerine yazmak için --force verin.").arg(options.output));
     const QString target = checkTargetOf(options.data);
@@ -312,7 +312,8 @@ ExportSummary exportPlaces(const ExportOptions &options, const std::function<voi
                 f.SetField(dosya, sheet->file.toUtf8().constData());
                 bool okX = false, okY = false;
                 const qint64 px = q.value(3).toLongLong(&okX), py = q.value(4).toLongLong(&okY);
-                if (points && sheet->placed && okX && okY) {
+                // A null converts without complaint, to 0.
+                if (points && sheet->placed && okX && okY && !q.value(3).isNull() && !q.value(4).isNull()) {
                     QPointF at = georef->toCrs(double(sheet->x0 + px), double(sheet->y0 + py));
                     const auto lonLat = format.wgs84 ? georef->toLonLat(at) : std::optional<QPointF>(at);
                     if (lonLat) {

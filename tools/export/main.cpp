@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include <clocale>
 #include <csignal>
 
 namespace {
@@ -44,6 +45,9 @@ void onSignal(int)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // GDAL folds option and keyword names with the C library, which a Turkish locale makes
+    // fold "I" to a dotless "ı": GDAL runs in the C locale, keeping UTF-8.
+    std::setlocale(LC_ALL, "C.UTF-8");
     QTextStream out(stdout);
     QTextStream err(stderr);
     QCommandLineParser parser;
