@@ -1,7 +1,12 @@
 #include "data/georef.h"
+#include "map/uHarita.h"
+#include "places/uBilgigir.h"
+#include "framework/dbedit.h"
 #include "testsupport.h"
 
+#include <QLabel>
 #include <QLocale>
+#include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -20,6 +25,22 @@ QString wktOf(int epsg)
     const QString text = QString::fromUtf8(wkt);
     CPLFree(wkt);
     return text;
+}
+
+QString runOn(const TempRegion &r, const QStringList &statements)
+{
+    QString error;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("region"));
+        db.setDatabaseName(r.dir() + r.region.databaseFile);
+        db.open();
+        QSqlQuery q(db);
+        for (const QString &s : statements)
+            if (error.isEmpty() && !q.exec(s))
+                error = s;
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("region"));
+    return error;
 }
 
 } // namespace
@@ -113,7 +134,46 @@ private slots:
         }
         QSqlDatabase::removeDatabase(QStringLiteral("georef"));
     }
+
+    // A new place begun by a click in add mode shows where it lies; other regions show nothing new.
+    void entryWindow_data()
+    {
+        QTest::addColumn<QString>("georef"); // the row's values, empty for no table
+        QTest::addColumn<QString>("position");
+        QTest::addColumn<QString>("latLon"); // "-" for no such label
+        QTest::newRow("utm 36N") << "'" + wktOf(32636).replace("'", "''") + "', 480000, 4416000, 2, -2"
+                                 << "D:480223.00 K:4415799.00" << "39.892027° K 32.768674° D";
+        QTest::newRow("unknown system") << "null, 480000, 4416000, 2, -2" << "D:480223.00 K:4415799.00" << "-";
+        QTest::newRow("not georeferenced") << QString() << "-" << "-";
+    }
+    void entryWindow()
+    {
+        QFETCH(QString, georef);
+        QFETCH(QString, position);
+        QFETCH(QString, latLon);
+        TempRegion r;
+        QStringList statements{QStringLiteral("delete from harita")};
+        if (!georef.isEmpty())
+            statements << QStringLiteral("create table georef (crs text, x0 real not null, y0 real not null, "
+                                         "dx real not null, dy real not null)")
+                       << QStringLiteral("insert into georef values (%1)").arg(georef);
+        QCOMPARE(runOn(r, statements), QString());
+        RunningZemira z(r.dir());
+        fHarita->show();
+        QTest::mouseClick(fHarita->Button4, Qt::LeftButton);
+        clickAt(fHarita->Image2, QPoint(111, 100));
+        QCOMPARE(fBilgigir->DBEdit1->text(), QString("111"));
+        QCoreApplication::processEvents();
+
+        const auto *labelKonum = fBilgigir->findChild<QLabel *>(QStringLiteral("LabelKonum"));
+        const auto *labelLatLon = fBilgigir->findChild<QLabel *>(QStringLiteral("LabelEnlemBoylam"));
+        QCOMPARE(labelKonum ? labelKonum->text() : QStringLiteral("-"), position);
+        QCOMPARE(labelLatLon ? labelLatLon->text() : QStringLiteral("-"), latLon);
+        // The main window's readout of the same stored region point.
+        const QString readout = georefReadout(QPoint(111, 100));
+        QCOMPARE(readout, georef.isEmpty() ? QString() : latLon == "-" ? position : position + '\n' + latLon);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestGeoref)
+QTEST_MAIN(TestGeoref)
 #include "test_georef.moc"
