@@ -158,7 +158,11 @@ void compareExport(const QString &file, QSqlDatabase db, bool withPoints)
             QCOMPARE(wkbFlatten(g->getGeometryType()), wkbPoint);
             at = QPointF(g->toPoint()->getX(), g->toPoint()->getY());
         }
-        QVERIFY2(bool(at) == bool(e.point), qPrintable(QStringLiteral("%1 place %2: point %3, expected %4").arg(extension).arg(row + 1).arg(bool(at)).arg(bool(e.point))));
+        QVERIFY2(bool(at) == bool(e.point), qPrintable(QStringLiteral("%1 place %2: point %3, expected %4")
+                                                           .arg(extension)
+                                                           .arg(row + 1)
+                                                           .arg(bool(at))
+                                                           .arg(bool(e.point))));
         if (at) {
             QPointF want = *e.point;
             if (toWgs84) {

@@ -94,6 +94,11 @@ OGRFieldType fieldTypeOf(const QSqlField &column)
     }
 }
 
+QString existsMessage(const QString &output)
+{
+    return QStringLiteral("%1 zaten var; üzerine yazmak için --force verin.").arg(output);
+}
+
 // The temporary file beside the output, its side files, and their removal unless kept.
 class PartFile {
 public:
@@ -122,7 +127,7 @@ public:
         if (result != 0 && errno == EINVAL && !replace && !QFileInfo::exists(output))
             result = std::rename(from.constData(), to.constData()); // a file system without no-replace
         if (result != 0)
-            throw Error(errno == EEXIST ? QStringLiteral("%1 zaten var; üzerine yazmak için --force verin.").arg(output)
+            throw Error(errno == EEXIST ? existsMessage(output)
                                         : QStringLiteral("%1 yazılamadı: %2").arg(output, QString::fromLocal8Bit(strerror(errno))));
         kept = true;
     }
@@ -243,7 +248,7 @@ ExportSummary exportPlaces(const ExportOptions &options, const std::function<voi
     CPLPushErrorHandler(CPLQuietErrorHandler);
     const auto popHandler = qScopeGuard([] { CPLPopErrorHandler(); });
     if (QFileInfo::exists(options.output) && !options.force)
-        throw Error(QStringLiteral("%1 zaten var; üzerine yazmak için --force verin.").arg(options.output));
+        throw Error(existsMessage(options.output));
     const QString target = checkTargetOf(options.data);
     CheckDatabase database(target);
     if (!database.hasPlaceTables())
@@ -260,9 +265,11 @@ ExportSummary exportPlaces(const ExportOptions &options, const std::function<voi
     wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     const bool points = georef && (!format.wgs84 || georef->crs());
     if (!georef)
-        summary.note = QStringLiteral("Bölge coğrafi olarak konumlandırılmamış (georef tablosu yok): yerler konumsuz yazıldı.");
+        summary.note = QStringLiteral("Bölge coğrafi olarak konumlandırılmamış (georef tablosu yok): "
+                                      "yerler konumsuz yazıldı.");
     else if (!points)
-        summary.note = QStringLiteral("Paftaların koordinat sistemi bilinmiyor, %1 ise WGS 84 ister: yerler konumsuz yazıldı.")
+        summary.note = QStringLiteral("Paftaların koordinat sistemi bilinmiyor, %1 ise WGS 84 ister: "
+                                      "yerler konumsuz yazıldı.")
                            .arg(QString::fromLatin1(format.driver));
     const OGRSpatialReference *srs = !points ? nullptr : format.wgs84 ? &wgs84 : georef->crs();
 
