@@ -6,7 +6,8 @@ cmake=$1 build=$2 version=$3
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 "$cmake" --install "$build" --prefix "$prefix/usr" >/dev/null
-for f in bin/zemira bin/zemira-metafile bin/zemira-demo bin/zemira-import \
+for f in bin/zemira bin/zemira-metafile bin/zemira-demo bin/zemira-import bin/zemira-check \
+         bin/zemira-new bin/zemira-export \
          share/applications/zemira.desktop share/icons/hicolor/scalable/apps/zemira.svg; do
   [ -e "$prefix/usr/$f" ] || { echo "not installed: $f"; exit 1; }
 done

@@ -1,4 +1,5 @@
 #include "places/uBilgigir.h"
+#include "app/uGenel.h"
 #include "framework/dataset.h"
 #include "framework/dbedit.h"
 #include "framework/dblookupcombo.h"
@@ -11,6 +12,7 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QTimer>
 
 TfBilgigir *fBilgigir = nullptr;
 
@@ -81,6 +83,22 @@ TfBilgigir::TfBilgigir() : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint)
 
     DBEdit4->installEventFilter(new EnterFilter(this));
     fBilgigir = this;
+
+    guarded([&] {
+        if (fHarita->ADOConnection1.isOpen())
+            georef = Georef::read(fHarita->ADOConnection1.database());
+    });
+    if (georef) {
+        LabelKonum = makeLabel("LabelKonum", Panel1, QString(), {4, 108}, 177);
+        if (georef->crs())
+            LabelEnlemBoylam = makeLabel("LabelEnlemBoylam", Panel1, QString(), {4, 126}, 177);
+        // Once after a burst of changes: a mark pass walks every row of qHarita.
+        auto *later = new QTimer(this);
+        later->setSingleShot(true);
+        connect(later, &QTimer::timeout, this, [this] { guarded([&] { KonumGoster(); }); });
+        connect(fHarita->qHarita, &Dataset::dataChanged, later, qOverload<>(&QTimer::start));
+        KonumGoster();
+    }
 }
 
 TfBilgigir::~TfBilgigir()
@@ -93,4 +111,28 @@ void TfBilgigir::DBEdit4KeyPress(QChar &key)
 {
     if (key == QChar(13))
         DBNavigator1->post();
+}
+
+void TfBilgigir::KonumGoster()
+{
+    const Dataset &d = *fHarita->qHarita;
+    QStringList lines;
+    if (d.isOpen() && d.recNo() >= 0 && !d.isNull(QStringLiteral("px")) && !d.isNull(QStringLiteral("py"))) {
+        const QString sheet = d.asString(QStringLiteral("pafta"));
+        const auto &sheets = uGenel::Sheets;
+        const auto it = std::find_if(sheets.begin(), sheets.end(), [&](const paftarec &s) { return s.num == sheet; });
+        if (it != sheets.end())
+            lines = georefReadout({it->px0 + d.asInteger(QStringLiteral("px")), it->py0 + d.asInteger(QStringLiteral("py"))})
+                        .split('\n');
+    }
+    LabelKonum->setText(lines.value(0));
+    if (LabelEnlemBoylam)
+        LabelEnlemBoylam->setText(lines.value(1));
+}
+
+QString georefReadout(QPoint storedRegionPoint)
+{
+    if (!fBilgigir || !fBilgigir->georef)
+        return {};
+    return fBilgigir->georef->readout(storedRegionPoint.x(), storedRegionPoint.y());
 }

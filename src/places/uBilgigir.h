@@ -1,5 +1,10 @@
 #pragma once
+#include "data/georef.h"
+
+#include <QPoint>
 #include <QWidget>
+
+#include <optional>
 
 class QFrame;
 class QLabel;
@@ -15,6 +20,8 @@ public:
     ~TfBilgigir() override;
 
     void DBEdit4KeyPress(QChar &key);
+    // The current row's position in the sheets' system and in latitude and longitude.
+    void KonumGoster();
 
     QFrame *Panel1 = nullptr;
     QLabel *Label1 = nullptr;
@@ -26,6 +33,17 @@ public:
     DBLookupCombo *JvDBLookupCombo1 = nullptr;
     DBEdit *DBEdit4 = nullptr;
     DBNavigator *DBNavigator1 = nullptr;
+    // Only in a georeferenced region; LabelEnlemBoylam only where its system is known.
+    QLabel *LabelKonum = nullptr;
+    QLabel *LabelEnlemBoylam = nullptr;
+
+    // The region's georeferencing, read once when the window is made.
+    std::optional<Georef> georef;
 };
 
 extern TfBilgigir *fBilgigir;
+
+// The readout of a stored region point (pafta.px0 + px, pafta.py0 + py) in a
+// georeferenced region: "D:481668.79 K:4415488.92" and, where the system is known, a
+// second line "39.889266° K 32.785594° D"; empty for other regions.
+QString georefReadout(QPoint storedRegionPoint);
