@@ -169,9 +169,12 @@ private slots:
         const auto *labelLatLon = fBilgigir->findChild<QLabel *>(QStringLiteral("LabelEnlemBoylam"));
         QCOMPARE(labelKonum ? labelKonum->text() : QStringLiteral("-"), position);
         QCOMPARE(labelLatLon ? labelLatLon->text() : QStringLiteral("-"), latLon);
-        // The main window's readout of the same stored region point.
-        const QString readout = georefReadout(QPoint(111, 100));
-        QCOMPARE(readout, georef.isEmpty() ? QString() : latLon == "-" ? position : position + '\n' + latLon);
+        // The main window's pointer readout over the same point.
+        moveTo(fHarita->Image2, QPoint(5, 5));
+        moveTo(fHarita->Image2, QPoint(111, 100));
+        QCOMPARE(fHarita->Label1->text(), QStringLiteral(" X:111 Y:100"));
+        QCOMPARE(fHarita->LabelKonum ? fHarita->LabelKonum->text() : QStringLiteral("-"),
+                 georef.isEmpty() ? QStringLiteral("-") : latLon == "-" ? position : position + '\n' + latLon);
     }
 };
 

@@ -106,6 +106,10 @@ void TfHarita::FormCreate()
     qHarita->open();
     qPafta->open();
     qTip->open();
+    // A georeferencing row that cannot be used is reported; the region still works without it.
+    guarded([this] { georef = Georef::read(ADOConnection1.database()); });
+    if (georef)
+        showGeorefReadout();
 
     if (ScaleDivisor == 0)
         ScaleDivisor = 1;

@@ -211,3 +211,14 @@ void TfHarita::buildZoomControl()
                        static_cast<QWidget *>(CheckBoxSmooth)})
         w->setFocusPolicy(Qt::NoFocus); // the keys stay with the view's shortcuts
 }
+
+void TfHarita::showGeorefReadout()
+{
+    // Two more lines under the readouts; regions without georeferencing keep today's panel.
+    Panel4->setFixedHeight(Panel4->height() + 30);
+    LabelKonum = makeLabel("LabelKonum", Panel4, QString(), {32, 114});
+    LabelKonum->setMinimumWidth(150);
+    LabelKonum->setMinimumHeight(28);
+    LabelKonum->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    LabelKonum->show();
+}

@@ -1,5 +1,6 @@
 #pragma once
 #include "data/connection.h"
+#include "data/georef.h"
 #include "map/maplayer.h"
 #include "overview/mainmap.h"
 #include "places/sheetplaces.h"
@@ -125,6 +126,8 @@ public:
     QLabel *Label2 = nullptr;
     QLabel *Label10 = nullptr;
     QLabel *Label1 = nullptr;
+    // The pointer's position on the ground; only in a georeferenced region.
+    QLabel *LabelKonum = nullptr;
     QLabel *Label3 = nullptr;
     QToolButton *ZoomOut = nullptr;
     QLabel *ZoomLabel = nullptr;
@@ -152,6 +155,8 @@ public:
     Dataset *qTip = nullptr;
     Dataset *qAra = nullptr;
     Dataset *qTemp = nullptr;
+    // Where the region lies on the ground, when it was made from georeferenced sheets.
+    std::optional<Georef> georef;
 
     // State.
     QString SheetImagePath;
@@ -169,6 +174,7 @@ protected:
 
 private:
     void buildControls();
+    void showGeorefReadout();
     void wireHandlers();
     void buildDatasets();
     void connectDatabase(const QString &databaseFile);
@@ -204,3 +210,8 @@ private:
 };
 
 extern TfHarita *fHarita;
+
+// The readout of a stored region point (pafta.px0 + px, pafta.py0 + py) in a
+// georeferenced region: "D:481668.79 K:4415488.92" and, where the system is known, a
+// second line "39.889266° K 32.785594° D"; empty for other regions.
+QString georefReadout(QPoint storedRegionPoint);

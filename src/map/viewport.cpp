@@ -72,6 +72,18 @@ void TfHarita::Image2MouseMove(int X, int Y)
     Label2->setText(coords::readout(sheet.x(), sheet.y()));
     Label1->setText(coords::readout(region.x(), region.y()));
     Label1->adjustSize();
+    if (LabelKonum) {
+        const int divisor = uGenel::ScaleDivisor;
+        LabelKonum->setText(georefReadout(QPoint(coords::clampToInt(int64_t(region.x()) * divisor),
+                                                 coords::clampToInt(int64_t(region.y()) * divisor))));
+    }
+}
+
+QString georefReadout(QPoint storedRegionPoint)
+{
+    if (!fHarita || !fHarita->georef)
+        return {};
+    return fHarita->georef->readout(storedRegionPoint.x(), storedRegionPoint.y());
 }
 
 void TfHarita::showView(QPoint offset, bool trackBarsFollow, Marks marks)

@@ -84,11 +84,7 @@ TfBilgigir::TfBilgigir() : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint)
     DBEdit4->installEventFilter(new EnterFilter(this));
     fBilgigir = this;
 
-    guarded([&] {
-        if (fHarita->ADOConnection1.isOpen())
-            georef = Georef::read(fHarita->ADOConnection1.database());
-    });
-    if (georef) {
+    if (const auto &georef = fHarita->georef) {
         LabelKonum = makeLabel("LabelKonum", Panel1, QString(), {4, 108}, 177);
         if (georef->crs())
             LabelEnlemBoylam = makeLabel("LabelEnlemBoylam", Panel1, QString(), {4, 126}, 177);
@@ -128,11 +124,4 @@ void TfBilgigir::KonumGoster()
     LabelKonum->setText(lines.value(0));
     if (LabelEnlemBoylam)
         LabelEnlemBoylam->setText(lines.value(1));
-}
-
-QString georefReadout(QPoint storedRegionPoint)
-{
-    if (!fBilgigir || !fBilgigir->georef)
-        return {};
-    return fBilgigir->georef->readout(storedRegionPoint.x(), storedRegionPoint.y());
 }

@@ -1,6 +1,4 @@
 #pragma once
-#include "data/georef.h"
-
 #include <QPoint>
 #include <QWidget>
 
@@ -36,14 +34,6 @@ public:
     // Only in a georeferenced region; LabelEnlemBoylam only where its system is known.
     QLabel *LabelKonum = nullptr;
     QLabel *LabelEnlemBoylam = nullptr;
-
-    // The region's georeferencing, read once when the window is made.
-    std::optional<Georef> georef;
 };
 
 extern TfBilgigir *fBilgigir;
-
-// The readout of a stored region point (pafta.px0 + px, pafta.py0 + py) in a
-// georeferenced region: "D:481668.79 K:4415488.92" and, where the system is known, a
-// second line "39.889266° K 32.785594° D"; empty for other regions.
-QString georefReadout(QPoint storedRegionPoint);
