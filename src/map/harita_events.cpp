@@ -2,6 +2,7 @@
 #include "framework/messages.h"
 #include "map/colorswatch.h"
 #include "map/uHarita.h"
+#include "places/editing_controls.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -37,4 +38,5 @@ void TfHarita::wireHandlers()
     connect(Image2, &MapLayer::mousePressed, this,
             [this](Qt::MouseButton b, QPoint p) { guarded([&] { Image2MouseDown(b, p.x(), p.y()); }); });
     StaticText1->installEventFilter(this);
+    installPlaceEditing(*this);
 }
