@@ -174,6 +174,7 @@ void undoWithCtrlZ()
 {
     fHarita->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(fHarita));
+    fHarita->DBGrid1->setFocus();
     QTest::keyClick(fHarita->DBGrid1, Qt::Key_Z, Qt::ControlModifier);
 }
 
@@ -368,6 +369,19 @@ private slots:
         const QList<QStringList> history = db.history();
         QCOMPARE(history.size(), 2);
         QCOMPARE(history[1].mid(0, 4), (QStringList{"ayse", "Ad değiştirme", "Onunköy", "Benimköy"}));
+
+        // Undoing it after the other has changed the place again is refused the same way.
+        place = theirs.read(id);
+        PlaceRow renamed = place;
+        renamed.set("isim", QString("Sonköy"));
+        qputenv("USER", "mehmet");
+        theirs.change(place, renamed);
+        qputenv("USER", "ayse");
+        undoWithCtrlZ();
+        QCOMPARE(answerer.kinds.size(), 2);
+        QVERIFY2(answerer.texts[1].contains("Son değişikliğiniz geri alınamadı"), qPrintable(answerer.texts[1]));
+        QCOMPARE(db.rows("select isim from harita where id = ?", {id}), QList<QStringList>{{"Sonköy"}});
+        QCOMPARE(db.history().size(), 3);
     }
 };
 

@@ -17,7 +17,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
-#include <QSqlError>
 #include <QSqlQuery>
 
 #include <limits>
@@ -184,8 +183,11 @@ QVariant PlaceEditingControls::nearestPlace(QPoint sheet) const
     for (const QVariant &v : {QVariant(uGenel::CurrentSheet), QVariant(x - r), QVariant(x + r), QVariant(y - r),
                               QVariant(y + r)})
         q.addBindValue(v);
-    if (!q.exec())
-        throw Error(q.lastError().text());
+    // Choosing is an extra of the click: a place table that cannot be read leaves the click as it was.
+    if (!q.exec()) {
+        w.ADOConnection1.checkAfterFailure();
+        return QVariant();
+    }
     QVariant best;
     qlonglong bestDistance = std::numeric_limits<qlonglong>::max();
     while (q.next()) {

@@ -64,8 +64,8 @@ TfDuzelt::TfDuzelt(PlaceEdits &edits) : QWidget(nullptr, Qt::Tool | Qt::WindowSt
     Label3 = makeLabel("Label3", Panel1, QStringLiteral("Px, Py :   "), {8, 60});
     edPx = lineEdit("edPx", Panel1, {60, 56, 61, 21});
     edPy = lineEdit("edPy", Panel1, {120, 56, 61, 21});
-    Label4 = makeLabel("Label4", Panel1, QStringLiteral("Pafta No : "), {8, 84}, 51);
-    lbPafta = makeLabel("lbPafta", Panel1, QString(), {60, 84}, 121);
+    Label4 = makeLabel("Label4", Panel1, QStringLiteral("Pafta No : "), {8, 84});
+    lbPafta = makeLabel("lbPafta", Panel1, QString(), {70, 84}, 111);
     lbDurum = makeLabel("lbDurum", Panel1, QString(), {8, 104}, 177);
     lbDurum->setWordWrap(true);
     lbDurum->setFixedHeight(56);
