@@ -30,7 +30,9 @@ public:
     ~PlaceEditingControls() override;
 
 private:
-    void editSearchRow(bool andDelete);
+    void editSearchRow();
+    void deleteSearchRow();
+    bool showSearchRow();
     void undo();
     void showHistory();
     void afterChange(const QVariant &id);
@@ -57,7 +59,7 @@ PlaceEditingControls::PlaceEditingControls(TfHarita &window)
     auto *undoButton = makeButton("btnGeriAl", w.Panel6, QStringLiteral("Geri Al"), {448, 4, 73, 17});
     auto *historyButton = makeButton("btnGecmis", w.Panel6, QStringLiteral("Geçmiş"), {522, 4, 73, 17});
     undoButton->setToolTip(QStringLiteral("Son değişikliğinizi geri alır (Ctrl+Z)"));
-    connect(edit, &QPushButton::clicked, this, [this] { guarded([this] { editSearchRow(false); }); });
+    connect(edit, &QPushButton::clicked, this, [this] { guarded([this] { editSearchRow(); }); });
     connect(undoButton, &QPushButton::clicked, this, [this] { guarded([this] { undo(); }); });
     connect(historyButton, &QPushButton::clicked, this, [this] { guarded([this] { showHistory(); }); });
     connect(duzelt->btnGeriAl, &QPushButton::clicked, this, [this] { guarded([this] { undo(); }); });
@@ -75,18 +77,13 @@ PlaceEditingControls::PlaceEditingControls(TfHarita &window)
     w.DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
     auto *menu = new QMenu(w.DBGrid1);
     menu->setObjectName(QStringLiteral("pmDuzelt"));
-    auto action = [&](const char *name, const QString &text, auto handler) {
+    auto action = [&](const char *name, const QString &text, void (PlaceEditingControls::*handler)()) {
         QAction *a = menu->addAction(text);
         a->setObjectName(QLatin1String(name));
         connect(a, &QAction::triggered, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
-        return a;
     };
-    QAction *a = menu->addAction(QStringLiteral("Düzelt…"));
-    a->setObjectName(QStringLiteral("actDuzelt"));
-    connect(a, &QAction::triggered, this, [this] { guarded([this] { editSearchRow(false); }); });
-    a = menu->addAction(QStringLiteral("Sil…"));
-    a->setObjectName(QStringLiteral("actSil"));
-    connect(a, &QAction::triggered, this, [this] { guarded([this] { editSearchRow(true); }); });
+    action("actDuzelt", QStringLiteral("Düzelt…"), &PlaceEditingControls::editSearchRow);
+    action("actSil", QStringLiteral("Sil…"), &PlaceEditingControls::deleteSearchRow);
     menu->addSeparator();
     action("actGeriAl", QStringLiteral("Son değişikliği geri al\tCtrl+Z"), &PlaceEditingControls::undo);
     action("actGecmis", QStringLiteral("Değişiklik geçmişi…"), &PlaceEditingControls::showHistory);
@@ -106,15 +103,26 @@ PlaceEditingControls::PlaceEditingControls(TfHarita &window)
 
 PlaceEditingControls::~PlaceEditingControls() = default;
 
-void PlaceEditingControls::editSearchRow(bool andDelete)
+// The search's current row in the correcting window; false when there is none.
+bool PlaceEditingControls::showSearchRow()
 {
     Dataset &ara = *w.qAra;
     if (!ara.isOpen() || ara.recNo() < 0 || ara.isNull(QStringLiteral("id"))) {
         showMessage(QStringLiteral("Önce bir yer seçin: arama sonucundan ya da haritada yerin üstüne tıklayarak."));
-        return;
+        return false;
     }
     duzelt->showPlace(ara.value(QStringLiteral("id")));
-    if (andDelete)
+    return true;
+}
+
+void PlaceEditingControls::editSearchRow()
+{
+    showSearchRow();
+}
+
+void PlaceEditingControls::deleteSearchRow()
+{
+    if (showSearchRow())
         duzelt->btnSilClick();
 }
 
