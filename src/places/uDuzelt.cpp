@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 
 TfDuzelt *fDuzelt = nullptr;
 
@@ -96,6 +97,14 @@ void TfDuzelt::showPlace(const QVariant &id, const QString &note)
     if (!place.exists())
         throw Error(QStringLiteral("Bu yer veritabanında yok; başka bir kullanıcı silmiş olabilir."));
     fill(place);
+    if (!m_placed && fHarita) {
+        // Beside the main window where the screen has room, so it does not hide the map.
+        m_placed = true;
+        const QRect main = fHarita->frameGeometry();
+        const QScreen *screen = fHarita->screen();
+        if (screen && main.right() + 8 + width() <= screen->availableGeometry().right())
+            move(main.right() + 8, main.top() + 60);
+    }
     lbDurum->setText(note.isEmpty() ? QStringLiteral("Taşımak için yeri haritada sol tuşla tutup sürükleyin.")
                                     : note);
     show();

@@ -54,6 +54,7 @@ private:
 
     PlaceEdits &m_edits;
     PlaceRow m_place;
+    bool m_placed = false;
 };
 
 extern TfDuzelt *fDuzelt;
