@@ -119,6 +119,91 @@ private slots:
         QCOMPARE(viewportRect(origin, offset, overlay, r), box);
     }
 
+    // A sheet pixel and the view pixel that shows it: the view pixel maps back to the sheet
+    // pixel, at any zoom; at 100 % it is the plain sum of the Parts.
+    void zoomedPoints_data()
+    {
+        QTest::addColumn<double>("zoom");
+        QTest::addColumn<QPoint>("offset");
+        QTest::addColumn<QPoint>("sheet");
+        QTest::addColumn<QPoint>("view");
+        QTest::newRow("100 %") << 1.0 << QPoint(-300, -20) << QPoint(400, 70) << QPoint(100, 50);
+        QTest::newRow("200 %, pixel centre") << 2.0 << QPoint(-300, -20) << QPoint(400, 70) << QPoint(501, 121);
+        QTest::newRow("800 %") << 8.0 << QPoint(0, 0) << QPoint(3, 0) << QPoint(28, 4);
+        QTest::newRow("25 %") << 0.25 << QPoint(10, 0) << QPoint(402, 6) << QPoint(110, 1);
+        QTest::newRow("left of the sheet") << 2.0 << QPoint(100, 0) << QPoint(-5, -1) << QPoint(91, -1);
+    }
+    void zoomedPoints()
+    {
+        QFETCH(double, zoom);
+        QFETCH(QPoint, offset);
+        QFETCH(QPoint, sheet);
+        QFETCH(QPoint, view);
+        QCOMPARE(sheetToView(sheet, offset, zoom), view);
+        QCOMPARE(viewToSheet(view, offset, zoom), sheet);
+        QCOMPARE(layerToSheet(view - offset, zoom), sheet);
+        // Centring puts the pixel's view position in the middle of the scroll box.
+        QCOMPARE(sheetToView(sheet, centringOffset(QSize(743, 640), sheet, zoom), zoom), QPoint(370, 319));
+    }
+
+    // Every view pixel of an enlarged sheet pixel reads as that sheet pixel.
+    void enlargedPixelReadsWhole()
+    {
+        for (int x = 16; x < 24; ++x)
+            QCOMPARE(viewToSheet(QPoint(x, x), QPoint(0, 0), 8.0), QPoint(2, 2));
+    }
+
+    void zoomSteps_data()
+    {
+        QTest::addColumn<double>("zoom");
+        QTest::addColumn<int>("steps");
+        QTest::addColumn<double>("minimum");
+        QTest::addColumn<double>("next");
+        QTest::newRow("four steps double") << 1.0 << 4 << 0.1 << 2.0;
+        QTest::newRow("stops at 800 %") << 7.0 << 4 << 0.1 << 8.0;
+        QTest::newRow("stops at the whole sheet") << 0.15 << -4 << 0.1 << 0.1;
+        QTest::newRow("passing 100 % stops there") << 0.9 << 1 << 0.1 << 1.0;
+        QTest::newRow("from above too") << 1.1 << -1 << 0.1 << 1.0;
+        QTest::newRow("a small sheet has no whole-sheet reduction") << 1.0 << -1 << 3.0 << 1.0;
+    }
+    void zoomSteps()
+    {
+        QFETCH(double, zoom);
+        QFETCH(int, steps);
+        QFETCH(double, minimum);
+        QFETCH(double, next);
+        QCOMPARE(zoomStep(zoom, steps, minimum), next);
+    }
+
+    void zoomLimitsAndSizes()
+    {
+        QCOMPARE(minZoom(QSize(8000, 6000), QSize(800, 300)), 0.05);
+        QCOMPARE(minZoom(QSize(300, 200), QSize(800, 600)), 1.0); // a sheet smaller than the view
+        QCOMPARE(minZoom(QSize(0, 0), QSize(800, 600)), 1.0);
+        QCOMPARE(zoomedSize(QSize(8000, 6001), 0.5), QSize(4000, 3000)); // halves to even
+        QCOMPARE(zoomedSize(QSize(333, 233), 1.0), QSize(333, 233));
+    }
+
+    // The sheet point under the pointer stays under it.
+    void zoomAboutAnchor()
+    {
+        const QPoint anchor(200, 100);
+        const QPoint offset(-300, -20);
+        const QPoint before = viewToSheet(anchor, offset, 1.0);
+        const QPoint after = zoomOffset(offset, anchor, 1.0, 4.0);
+        QCOMPARE(after, QPoint(-1802, -382));
+        QCOMPARE(viewToSheet(anchor, after, 4.0), before);
+        QCOMPARE(zoomOffset(after, anchor, 4.0, 1.0), offset);
+    }
+
+    // The overview's rectangle covers what the view shows: a 400 x 300 view at 200 % shows
+    // 200 x 150 sheet pixels.
+    void zoomedViewport()
+    {
+        QCOMPARE(viewportRect(QPoint(800, 400), QPoint(-400, -200), QSize(400, 300), 4.0, 2.0),
+                 QRect(QPoint(250, 125), QPoint(300, 163)));
+    }
+
     void crosshairLines()
     {
         QCOMPARE(crosshair(QPoint(200, 100), QPoint(800, 400), 4.0), QPoint(250, 125));

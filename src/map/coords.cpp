@@ -36,9 +36,71 @@ QPoint offsetBy(QPoint p, QPoint offset)
     return offsetBy(p, offset.x(), offset.y());
 }
 
-QPoint viewToSheet(QPoint view, QPoint layerOffset)
+QPoint viewToSheet(QPoint view, QPoint layerOffset, double zoom)
 {
-    return QPoint(clampToInt(int64_t(view.x()) - layerOffset.x()), clampToInt(int64_t(view.y()) - layerOffset.y()));
+    const QPoint layer(clampToInt(int64_t(view.x()) - layerOffset.x()), clampToInt(int64_t(view.y()) - layerOffset.y()));
+    return zoom == 1.0 ? layer : layerToSheet(layer, zoom);
+}
+
+namespace {
+
+int floorToInt(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    return clampToInt(int64_t(std::floor(std::clamp(value, double(INT_MIN), double(INT_MAX)))));
+}
+
+} // namespace
+
+QPoint sheetToView(QPoint sheet, QPoint layerOffset, double zoom)
+{
+    if (zoom == 1.0)
+        return offsetBy(sheet, layerOffset);
+    // The centre of the sheet pixel, so that an enlarged pixel's mark sits in its middle.
+    const QPoint layer(floorToInt((sheet.x() + 0.5) * zoom), floorToInt((sheet.y() + 0.5) * zoom));
+    return offsetBy(layer, layerOffset);
+}
+
+QPoint layerToSheet(QPoint layer, double zoom)
+{
+    return QPoint(floorToInt((layer.x() + 0.5) / zoom), floorToInt((layer.y() + 0.5) / zoom));
+}
+
+double minZoom(QSize sheetLayer, QSize view)
+{
+    if (sheetLayer.width() <= 0 || sheetLayer.height() <= 0 || view.isEmpty())
+        return 1.0;
+    const double fit = std::min(double(view.width()) / sheetLayer.width(), double(view.height()) / sheetLayer.height());
+    return std::min(fit, 1.0);
+}
+
+double zoomStep(double zoom, int steps, double minimum)
+{
+    // A quarter of an octave a step: eight steps from 100 % to 400 %.
+    double next = zoom * std::pow(2.0, steps / 4.0);
+    if ((zoom < 1.0 && next > 1.0) || (zoom > 1.0 && next < 1.0))
+        next = 1.0;
+    // Within a hair of 100 % counts as 100 %, so stepping there and back lands on it exactly.
+    if (std::abs(next - 1.0) < 1e-9)
+        next = 1.0;
+    return std::clamp(next, std::min(minimum, 1.0), maxZoom);
+}
+
+QSize zoomedSize(QSize sheetLayer, double zoom)
+{
+    if (zoom == 1.0)
+        return sheetLayer;
+    return QSize(roundToInt(sheetLayer.width() * zoom), roundToInt(sheetLayer.height() * zoom));
+}
+
+QPoint zoomOffset(QPoint layerOffset, QPoint anchor, double oldZoom, double newZoom)
+{
+    // About the anchor pixel's middle, as the view's pixels are read.
+    const double k = newZoom / oldZoom;
+    const double x = anchor.x() + 0.5;
+    const double y = anchor.y() + 0.5;
+    return QPoint(roundToInt(x - (x - layerOffset.x()) * k), roundToInt(y - (y - layerOffset.y()) * k));
 }
 
 QPoint widgetPosition(QPoint p)
@@ -62,10 +124,11 @@ QPoint sheetOrigin(int px0, int py0, int scaleDivisor)
     return QPoint(divide(px0, scaleDivisor), divide(py0, scaleDivisor));
 }
 
-QPoint centringOffset(QSize scrollBox, QPoint p)
+QPoint centringOffset(QSize scrollBox, QPoint p, double zoom)
 {
-    return QPoint(clampToInt(int64_t(divide(scrollBox.width() - 2, 2)) - p.x()),
-                  clampToInt(int64_t(divide(scrollBox.height() - 2, 2)) - p.y()));
+    const QPoint layer = zoom == 1.0 ? p : sheetToView(p, QPoint(0, 0), zoom);
+    return QPoint(clampToInt(int64_t(divide(scrollBox.width() - 2, 2)) - layer.x()),
+                  clampToInt(int64_t(divide(scrollBox.height() - 2, 2)) - layer.y()));
 }
 
 QSize initialOverlaySize(QSize scrollBox, int scaleDivisor)
@@ -116,12 +179,13 @@ int sheetAt(const std::vector<paftarec> &sheets, QPoint stored)
     return -1;
 }
 
-QRect viewportRect(QPoint sheetOrigin, QPoint layerOffset, QSize overlay, double r)
+QRect viewportRect(QPoint sheetOrigin, QPoint layerOffset, QSize overlay, double r, double zoom)
 {
-    const int left = roundToInt((double(sheetOrigin.x()) - layerOffset.x()) / r);
-    const int top = roundToInt((double(sheetOrigin.y()) - layerOffset.y()) / r);
-    const int right = clampToInt(int64_t(left) + roundToInt(overlay.width() / r));
-    const int bottom = clampToInt(int64_t(top) + roundToInt(overlay.height() / r));
+    // The view shows overlay / zoom sheet pixels from sheet pixel -offset / zoom on.
+    const int left = roundToInt((double(sheetOrigin.x()) - layerOffset.x() / zoom) / r);
+    const int top = roundToInt((double(sheetOrigin.y()) - layerOffset.y() / zoom) / r);
+    const int right = clampToInt(int64_t(left) + roundToInt(overlay.width() / zoom / r));
+    const int bottom = clampToInt(int64_t(top) + roundToInt(overlay.height() / zoom / r));
     return QRect(QPoint(left, top), QPoint(right, bottom));
 }
 

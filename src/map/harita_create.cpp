@@ -23,6 +23,11 @@
 
 TfHarita *fHarita = nullptr;
 
+MainMap *mainMap()
+{
+    return fHarita;
+}
+
 TfHarita::TfHarita()
 {
     setObjectName(QStringLiteral("fHarita"));

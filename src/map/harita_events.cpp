@@ -31,12 +31,31 @@ void TfHarita::wireHandlers()
             edAraKeyPress(key);
         });
     });
-    connect(Image1, &MapLayer::mouseMoved, this, [this](QPoint p) { guarded([&] { Image1MouseMove(p.x(), p.y()); }); });
-    connect(Image2, &MapLayer::mouseMoved, this, [this](QPoint p) { guarded([&] { Image2MouseMove(p.x(), p.y()); }); });
-    connect(Image1, &MapLayer::mousePressed, this,
-            [this](Qt::MouseButton b, QPoint p) { guarded([&] { Image1MouseDown(b, p.x(), p.y()); }); });
-    connect(Image2, &MapLayer::mousePressed, this,
-            [this](Qt::MouseButton b, QPoint p) { guarded([&] { Image2MouseDown(b, p.x(), p.y()); }); });
+    // The middle button pans; the others keep their meaning.
+    for (MapLayer *layer : {Image1, Image2}) {
+        connect(layer, &MapLayer::mouseMoved, this, [this, layer](QPoint p) {
+            guarded([&] {
+                if (panMove(layer, p))
+                    return;
+                if (layer == Image1)
+                    Image1MouseMove(p.x(), p.y());
+                else
+                    Image2MouseMove(p.x(), p.y());
+            });
+        });
+        connect(layer, &MapLayer::mousePressed, this, [this, layer](Qt::MouseButton b, QPoint p) {
+            guarded([&] {
+                if (panPress(layer, b, p))
+                    return;
+                if (layer == Image1)
+                    Image1MouseDown(b, p.x(), p.y());
+                else
+                    Image2MouseDown(b, p.x(), p.y());
+            });
+        });
+        connect(layer, &MapLayer::mouseReleased, this, [this](Qt::MouseButton b, QPoint) { panRelease(b); });
+    }
+    wireZoom();
     StaticText1->installEventFilter(this);
     installPlaceEditing(*this);
 }

@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QToolButton>
 
 namespace {
 
@@ -127,6 +128,7 @@ void TfHarita::buildControls()
     CheckBoxMagnifierCursor->move(96, 58);
     CheckBoxMagnifierCursor->setChecked(true);
     CheckBoxMagnifierCursor->adjustSize();
+    buildZoomControl();
     ShapeBorderColor = new ColorSwatch(QStringLiteral("ShapeBorderColor"), QColor(255, 0, 0), Panel4);
     ShapeBorderColor->move(154, 40);
     ColorDialog = make<QColorDialog>("ColorDialog", this);
@@ -185,4 +187,27 @@ void TfHarita::buildControls()
         w->layout()->invalidate();
         w->layout()->activate();
     }
+}
+
+void TfHarita::buildZoomControl()
+{
+    // In the free strip between the horizontal track bar and the reset button.
+    ZoomOut = make<QToolButton>("ZoomOut", Panel4);
+    ZoomOut->setText(QStringLiteral("−"));
+    ZoomOut->setToolTip(QStringLiteral("Uzaklaş (−)"));
+    ZoomOut->setGeometry(24, 22, 17, 17);
+    ZoomLabel = make<QLabel>("ZoomLabel", Panel4);
+    ZoomLabel->setAlignment(Qt::AlignCenter);
+    ZoomLabel->setToolTip(QStringLiteral("Ölçek: 0 bütün pafta, 1 %100"));
+    ZoomLabel->setGeometry(42, 22, 44, 17);
+    ZoomIn = make<QToolButton>("ZoomIn", Panel4);
+    ZoomIn->setText(QStringLiteral("+"));
+    ZoomIn->setToolTip(QStringLiteral("Yakınlaş (+)"));
+    ZoomIn->setGeometry(87, 22, 17, 17);
+    CheckBoxSmooth = make<QCheckBox>("CheckBoxSmooth", Panel4, QStringLiteral("Yumuşak"));
+    CheckBoxSmooth->setToolTip(QStringLiteral("Büyütürken yumuşak çiz"));
+    CheckBoxSmooth->setGeometry(110, 21, 80, 19);
+    for (QWidget *w : {static_cast<QWidget *>(ZoomOut), static_cast<QWidget *>(ZoomIn),
+                       static_cast<QWidget *>(CheckBoxSmooth)})
+        w->setFocusPolicy(Qt::NoFocus); // the keys stay with the view's shortcuts
 }

@@ -53,7 +53,8 @@ void TfHarita::SelectSheet(int index)
     SheetImagePath = DataDir + ad;
     const QSize layer = coords::sheetLayerSize(qPafta->asInteger(QStringLiteral("px")),
                                                qPafta->asInteger(QStringLiteral("py")), ScaleDivisor);
-    Image1->resize(layer);
+    sheetSize = layer;
+    Image1->resize(coords::zoomedSize(layer, Zoom()));
     const QPoint origin = coords::sheetOrigin(qPafta->asInteger(QStringLiteral("px0")),
                                               qPafta->asInteger(QStringLiteral("py0")), ScaleDivisor);
     SheetOriginX = origin.x();
@@ -84,8 +85,8 @@ void TfHarita::ShowSheetPoint(int index, int x, int y)
 {
     if (uGenel::Sheets.at(size_t(index)).num != uGenel::CurrentSheet)
         SelectSheet(index);
-    const QPoint offset = coords::centringOffset(ScrollBox1->size(), QPoint(x, y));
-    Image1->move(coords::widgetPosition(offset));
-    const QPoint view = coords::offsetBy(QPoint(x, y), Image1->pos());
+    // The track bars keep their positions: they set the offset again when next moved.
+    showView(coords::centringOffset(ScrollBox1->size(), QPoint(x, y), Zoom()), false, Marks::Keep);
+    const QPoint view = sheetToView(QPoint(x, y));
     PlaceMarker(view.x(), view.y());
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include "data/connection.h"
 #include "map/maplayer.h"
+#include "overview/mainmap.h"
 #include "places/sheetplaces.h"
 
 #include <QColor>
@@ -15,6 +16,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QSlider;
+class QToolButton;
 class QWheelEvent;
 class ColorSwatch;
 class Dataset;
@@ -24,7 +26,7 @@ class DBLookupCombo;
 // The main window: one sheet in a view of three layers, the track bars and readouts,
 // the search panel and add mode. Its methods live with their concern: creation and the
 // view in map/, search, marking and adding in places/, the about calls in about/.
-class TfHarita : public QWidget {
+class TfHarita : public QWidget, public MainMap {
     Q_OBJECT
 public:
     TfHarita();
@@ -37,13 +39,13 @@ public:
     // The sheet index and switching.
     void LoadSheetIndex();
     int FindSheet(const QString &num) const;
-    void SelectSheet(int index);
+    void SelectSheet(int index) override;
     void ShowSheetName();
-    void ShowSheetPoint(int index, int x, int y);
+    void ShowSheetPoint(int index, int x, int y) override;
 
     // The view and its readouts.
     void PlaceMarker(int x, int y);
-    void Image2Temizle();
+    void Image2Temizle() override;
     void Image1MouseMove(int X, int Y);
     void Image2MouseMove(int X, int Y);
     void TrackBar1Change();
@@ -55,13 +57,32 @@ public:
     void FormResize();
     void ShapeBorderColorMouseDown();
 
+    // Zoom (screen pixels per sheet pixel) and panning. The zoom is the sheet layer's.
+    void setZoom(double zoom, QPoint anchor);
+    void zoomBy(int steps, QPoint anchor);
+    void zoomWholeSheet();
+    // Between the view and the sheet, at the zoom: used by the readouts, the clicks, the marks.
+    QPoint sheetToView(QPoint sheet) const;
+    QPoint viewToSheet(QPoint view) const;
+
+    // What the overview reads and calls.
+    QPoint SheetOrigin() const override { return QPoint(SheetOriginX, SheetOriginY); }
+    QPoint LayerOffset() const override;
+    QSize VisibleSize() const override;
+    double Zoom() const override;
+    QColor BorderColor() const override;
+    std::optional<QString> OverviewFileName() const override;
+    bool InAddMode() const override { return AddMode; }
+    void SetMarkColor(QColor color) override { MarkColor = color; }
+    void Repaint() override { update(); }
+
     // Search.
     void Button1Click();
     void edAraKeyPress(QChar &key);
     void dAraDataChange(const QString &field);
 
     // Marking.
-    void OkuVeIsaretle();
+    void OkuVeIsaretle() override;
     void DrawPlaceMark(int x, int y);
 
     // Adding places.
@@ -105,6 +126,10 @@ public:
     QLabel *Label10 = nullptr;
     QLabel *Label1 = nullptr;
     QLabel *Label3 = nullptr;
+    QToolButton *ZoomOut = nullptr;
+    QLabel *ZoomLabel = nullptr;
+    QToolButton *ZoomIn = nullptr;
+    QCheckBox *CheckBoxSmooth = nullptr;
     QFrame *Panel3 = nullptr;
     QLabel *Label4 = nullptr;
     QLabel *Label6 = nullptr;
@@ -150,6 +175,21 @@ private:
     void setupLayers();
     void drawMarker();
     void setTrackMaxima();
+    // The one path of a moved or rescaled view: the layer to offset, the track bars to it when
+    // they did not move it, the marks in add mode when asked, the overview always.
+    enum class Marks { Keep, Redraw };
+    void showView(QPoint offset, bool trackBarsFollow, Marks marks);
+    void buildZoomControl();
+    void wireZoom();
+    // To a zoom with the layer at offset; the marker keeps its sheet point.
+    void rescale(double zoom, QPoint offset);
+    void showZoom();
+    // The readouts for the pointer at a view point, as if it had just moved there.
+    void pointerReadout(QPoint view);
+    // Middle-button panning; pos in the layer's own coordinates. Press and move: true when the event was one.
+    bool panPress(QWidget *layer, Qt::MouseButton button, QPoint pos);
+    bool panMove(QWidget *layer, QPoint pos);
+    void panRelease(Qt::MouseButton button);
     void mapClick(QPoint sheetPoint, QPoint viewPoint);
     void wheelScroll(const QWheelEvent &event);
     QString leAraText() const;
@@ -157,6 +197,10 @@ private:
     bool mayEnd();
 
     SheetPlacesIndex sheetPlaces;
+    // The current sheet layer's size at 100 %.
+    QSize sheetSize;
+    // The view point where a middle-button drag last was; none when not panning.
+    std::optional<QPoint> panFrom;
 };
 
 extern TfHarita *fHarita;

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPainter>
+#include <QSignalBlocker>
 #include <QSlider>
 
 namespace {
@@ -44,7 +45,7 @@ void TfHarita::PlaceMarker(int x, int y)
     Image3->raise();
     Image3->repaint();
     if (fKucukHarita) {
-        const QPoint sheet = coords::viewToSheet(QPoint(x, y), Image1->pos());
+        const QPoint sheet = viewToSheet(QPoint(x, y));
         fKucukHarita->DrawCrosshair(sheet.x(), sheet.y());
     }
 }
@@ -66,17 +67,25 @@ void TfHarita::Image1MouseMove(int X, int Y)
 
 void TfHarita::Image2MouseMove(int X, int Y)
 {
-    const QPoint sheet = coords::viewToSheet(QPoint(X, Y), Image1->pos());
+    const QPoint sheet = viewToSheet(QPoint(X, Y));
     const QPoint region = coords::offsetBy(sheet, SheetOriginX, SheetOriginY);
     Label2->setText(coords::readout(sheet.x(), sheet.y()));
     Label1->setText(coords::readout(region.x(), region.y()));
     Label1->adjustSize();
 }
 
-void TfHarita::TrackBar1Change()
+void TfHarita::showView(QPoint offset, bool trackBarsFollow, Marks marks)
 {
-    Image1->move(-TrackBar1->value(), Image1->y());
-    if (AddMode) {
+    Image1->move(coords::widgetPosition(offset));
+    if (trackBarsFollow) {
+        // Set quietly: they show where the layer went, they did not move it.
+        const QSignalBlocker quiet1(TrackBar1);
+        const QSignalBlocker quiet2(TrackBar2);
+        setTrackMaxima();
+        TrackBar1->setValue(-Image1->x());
+        TrackBar2->setValue(-Image1->y());
+    }
+    if (marks == Marks::Redraw && AddMode) {
         MarkColor = QColor(0, 128, 0);
         OkuVeIsaretle();
     }
@@ -84,25 +93,22 @@ void TfHarita::TrackBar1Change()
         fKucukHarita->DrawViewport();
 }
 
+void TfHarita::TrackBar1Change()
+{
+    showView(QPoint(-TrackBar1->value(), Image1->y()), false, Marks::Redraw);
+}
+
 void TfHarita::TrackBar2Change()
 {
-    Image1->move(Image1->x(), -TrackBar2->value());
-    if (AddMode) {
-        MarkColor = QColor(0, 128, 0);
-        OkuVeIsaretle();
-    }
-    if (fKucukHarita)
-        fKucukHarita->DrawViewport();
+    showView(QPoint(Image1->x(), -TrackBar2->value()), false, Marks::Redraw);
 }
 
 void TfHarita::Button5Click()
 {
     TrackBar1->setValue(0);
     TrackBar2->setValue(0);
-    Image1->move(0, 0);
     Image2->move(0, 0);
-    if (fKucukHarita)
-        fKucukHarita->DrawViewport();
+    showView(QPoint(0, 0), false, Marks::Keep);
 }
 
 void TfHarita::Button2Click()
@@ -151,9 +157,13 @@ void TfHarita::ShapeBorderColorMouseDown()
 
 void TfHarita::wheelScroll(const QWheelEvent &event)
 {
-    // One notch moves a tenth of the view, through the track bars so their handlers run.
     const QPoint delta = event.angleDelta();
     const int notches = (delta.y() != 0 ? delta.y() : delta.x()) / 120;
+    if (event.modifiers() & Qt::ControlModifier) {
+        zoomBy(notches, event.position().toPoint());
+        return;
+    }
+    // One notch moves a tenth of the view, through the track bars so their handlers run.
     const bool across = event.modifiers() & Qt::ShiftModifier;
     QSlider *trackBar = across ? TrackBar1 : TrackBar2;
     const int step = (across ? ScrollBox1->width() : ScrollBox1->height()) / 10;

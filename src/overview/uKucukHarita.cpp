@@ -1,14 +1,12 @@
 #include "overview/uKucukHarita.h"
 #include "app/datapath.h"
 #include "app/uGenel.h"
-#include "framework/dataset.h"
 #include "framework/formparts.h"
 #include "framework/messages.h"
 #include "framework/picture.h"
-#include "map/colorswatch.h"
 #include "map/coords.h"
 #include "map/maplayer.h"
-#include "map/uHarita.h"
+#include "overview/mainmap.h"
 
 #include <QFileInfo>
 #include <QFrame>
@@ -63,10 +61,10 @@ void TfKucukHarita::FormCreate()
 void TfKucukHarita::LoadOverview()
 {
     // A main window whose start-up stopped early has said why already.
-    if (!fHarita->qPafta->isOpen())
+    const std::optional<QString> kucuk = mainMap()->OverviewFileName();
+    if (!kucuk)
         return;
-    const QString kucuk = fHarita->qPafta->asString(QStringLiteral("kucuk"));
-    const QString file = resolveDataFile(uGenel::DataDir, kucuk);
+    const QString file = resolveDataFile(uGenel::DataDir, *kucuk);
     QImage picture = loadPicture(file);
     // Only a Windows bitmap gives the overview a picture; other kinds leave it empty.
     if (QFileInfo(file).suffix().compare(QLatin1String("bmp"), Qt::CaseInsensitive) != 0)
@@ -75,7 +73,7 @@ void TfKucukHarita::LoadOverview()
     const int w = OverviewPicture.width();
     const int h = OverviewPicture.height();
     setFixedSize(w + 4, h + 4 + StatusBar1->height());
-    fHarita->update();
+    mainMap()->Repaint();
     Image1->setFixedSize(w, h);
     Image1->setPicture(OverviewPicture.copy());
 }
@@ -107,10 +105,11 @@ void TfKucukHarita::DrawViewport()
     QImage &canvas = Image1->canvas();
     canvas = OverviewPicture.copy();
     if (r > 0) {
-        const QRect box = coords::viewportRect(QPoint(fHarita->SheetOriginX, fHarita->SheetOriginY),
-                                               fHarita->Image1->pos(), fHarita->Image2->size(), r);
+        const MainMap &map = *mainMap();
+        const QRect box =
+            coords::viewportRect(map.SheetOrigin(), map.LayerOffset(), map.VisibleSize(), r, map.Zoom());
         QPainter painter(&canvas);
-        painter.setPen(QPen(fHarita->ShapeBorderColor->color(), 1));
+        painter.setPen(QPen(map.BorderColor(), 1));
         painter.drawLine(box.left(), box.top(), box.right(), box.top());
         painter.drawLine(box.right(), box.top(), box.right(), box.bottom());
         painter.drawLine(box.right(), box.bottom(), box.left(), box.bottom());
@@ -127,7 +126,7 @@ void TfKucukHarita::DrawCrosshair(int x, int y)
     DrawViewport();
     if (r <= 0)
         return;
-    const QPoint c = coords::crosshair(QPoint(x, y), QPoint(fHarita->SheetOriginX, fHarita->SheetOriginY), r);
+    const QPoint c = coords::crosshair(QPoint(x, y), mainMap()->SheetOrigin(), r);
     QPainter painter(&Image1->canvas());
     painter.setPen(QPen(QColor(255, 0, 0), 1));
     painter.drawLine(0, c.y(), Image1->width(), c.y());
@@ -138,21 +137,22 @@ void TfKucukHarita::DrawCrosshair(int x, int y)
 
 void TfKucukHarita::Image1MouseDown(Qt::MouseButton, int X, int Y)
 {
-    fHarita->Image2Temizle();
+    MainMap &map = *mainMap();
+    map.Image2Temizle();
     const QPoint m = coords::overviewToStored(QPoint(X, Y), OverviewScale());
     const int i = SheetAt(X, Y);
     if (i >= 0) {
         const paftarec &sheet = uGenel::Sheets[size_t(i)];
         if (sheet.num != uGenel::CurrentSheet)
-            fHarita->SelectSheet(i);
+            map.SelectSheet(i);
         // Offsets are stored units; the view wants displayed sheet pixels.
         const QPoint p = coords::storedToSheet(m, QPoint(sheet.px0, sheet.py0), uGenel::ScaleDivisor);
-        fHarita->ShowSheetPoint(i, p.x(), p.y());
+        map.ShowSheetPoint(i, p.x(), p.y());
         DrawCrosshair(p.x(), p.y());
     }
-    if (fHarita->AddMode) {
-        fHarita->MarkColor = QColor(0, 128, 0);
-        fHarita->OkuVeIsaretle();
+    if (map.InAddMode()) {
+        map.SetMarkColor(QColor(0, 128, 0));
+        map.OkuVeIsaretle();
     }
 }
 

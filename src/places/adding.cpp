@@ -27,12 +27,12 @@ void TfHarita::Button4Click()
 
 void TfHarita::Image2MouseDown(Qt::MouseButton, int X, int Y)
 {
-    mapClick(coords::viewToSheet(QPoint(X, Y), Image1->pos()), QPoint(X, Y));
+    mapClick(viewToSheet(QPoint(X, Y)), QPoint(X, Y));
 }
 
 void TfHarita::Image1MouseDown(Qt::MouseButton, int X, int Y)
 {
-    mapClick(QPoint(X, Y), coords::offsetBy(QPoint(X, Y), Image1->pos()));
+    mapClick(coords::layerToSheet(QPoint(X, Y), Zoom()), coords::offsetBy(QPoint(X, Y), Image1->pos()));
 }
 
 void TfHarita::mapClick(QPoint sheetPoint, QPoint viewPoint)

@@ -29,7 +29,7 @@ void TfHarita::DrawPlaceMark(int x, int y)
 {
     const int r = MarkRadius;
     // The scroll box's own scroll positions are always 0.
-    const QPoint v = coords::offsetBy(QPoint(x, y), Image1->pos());
+    const QPoint v = sheetToView(QPoint(x, y));
     const int vx = v.x();
     if (vx < 0 || vx > Image2->width())
         return;
