@@ -191,14 +191,18 @@ private slots:
         QTest::addColumn<bool>("server");
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("what");
+        QTest::addColumn<double>("zoom");
         for (bool server : {false, true})
             for (const char *change : {"rename", "retype", "move", "delete"}) {
                 const QString what = QString(change) == "rename" ? "Ad değiştirme"
                     : QString(change) == "retype"                ? "Tip değiştirme"
                     : QString(change) == "move"                  ? "Taşıma"
                                                                  : "Silme";
-                QTest::addRow("%s %s", server ? "postgres" : "sqlite", change) << server << QString(change) << what;
+                QTest::addRow("%s %s", server ? "postgres" : "sqlite", change)
+                    << server << QString(change) << what << 1.0;
             }
+        // Dragged twice as far on screen lands as far on the sheet as at 100 %.
+        QTest::addRow("sqlite move at 200 %%") << false << QString("move") << QString("Taşıma") << 2.0;
     }
     // Each change is written, kept with its user and values in the history, shown in the
     // grid, and Ctrl+Z puts the row back exactly as it was.
@@ -207,6 +211,7 @@ private slots:
         QFETCH(bool, server);
         QFETCH(QString, change);
         QFETCH(QString, what);
+        QFETCH(double, zoom);
         TempRegion r;
         const qlonglong id = plantPlace(r);
         PgScratchDatabase pg;
@@ -224,13 +229,14 @@ private slots:
         QStringList expected = original;
         if (change == "move") {
             // Chosen on the map (the nearest place to a click near it), then dragged by its ring.
-            const QPoint place = coords::offsetBy(QPoint(300, 200), fHarita->Image1->pos());
+            fHarita->setZoom(zoom, QPoint(0, 0));
+            const QPoint place = fHarita->sheetToView(QPoint(300, 200));
             clickAt(fHarita->Image2, place + QPoint(4, -3));
             QVERIFY(fDuzelt->isVisible());
             QCOMPARE(fDuzelt->edIsim->text(), kPlace);
             QCOMPARE(fHarita->Image3->pos(), place - QPoint(10, 10));
             mouse(fHarita->Image3, QEvent::MouseButtonPress, QPoint(10, 10));
-            mouse(fHarita->Image3, QEvent::MouseMove, QPoint(30, 40));
+            mouse(fHarita->Image3, QEvent::MouseMove, QPoint(10, 10) + QPoint(20, 30) * zoom);
             // The readouts follow where it would land; nothing is saved yet.
             QCOMPARE(fHarita->Label2->text(), coords::readout(320, 230));
             QCOMPARE(db.place(id), original);

@@ -19,6 +19,7 @@
 #include <QShortcut>
 #include <QSqlQuery>
 
+#include <cmath>
 #include <limits>
 #include <memory>
 
@@ -37,7 +38,8 @@ private:
     void showHistory();
     void afterChange(const QVariant &id);
     bool searchHolds(const QVariant &id) const;
-    QVariant nearestPlace(QPoint sheet) const;
+    QVariant nearestPlace(QPoint view) const;
+    bool withinRing(QPoint view, QPoint sheet) const;
     QPoint viewOf(MapLayer *layer, QPoint p) const;
     void pressed(MapLayer *layer, Qt::MouseButton button, QPoint p);
     void moved(MapLayer *layer, QPoint p);
@@ -179,11 +181,19 @@ void PlaceEditingControls::afterChange(const QVariant &id)
         gecmis->Yenile();
 }
 
-// The place of the current sheet nearest to a sheet point, within the mark radius.
-QVariant PlaceEditingControls::nearestPlace(QPoint sheet) const
+bool PlaceEditingControls::withinRing(QPoint view, QPoint sheet) const
+{
+    const QPoint at = w.sheetToView(sheet);
+    const qlonglong dx = view.x() - at.x(), dy = view.y() - at.y();
+    return dx * dx + dy * dy <= qlonglong(w.MarkRadius) * w.MarkRadius;
+}
+
+// The place of the current sheet nearest to a view point, within the ring's radius on screen.
+QVariant PlaceEditingControls::nearestPlace(QPoint view) const
 {
     const int d = uGenel::ScaleDivisor;
-    const qlonglong r = qlonglong(w.MarkRadius) * d;
+    const QPoint sheet = w.viewToSheet(view);
+    const qlonglong r = (qlonglong(std::ceil(w.MarkRadius / w.Zoom())) + 1) * d;
     const qlonglong x = qlonglong(sheet.x()) * d, y = qlonglong(sheet.y()) * d;
     QSqlQuery q(w.ADOConnection1.database());
     q.prepare(QStringLiteral("SELECT id, px, py FROM harita WHERE pafta = ? AND px BETWEEN ? AND ? "
@@ -199,10 +209,11 @@ QVariant PlaceEditingControls::nearestPlace(QPoint sheet) const
     QVariant best;
     qlonglong bestDistance = std::numeric_limits<qlonglong>::max();
     while (q.next()) {
-        const qlonglong dx = q.value(1).toLongLong() - x, dy = q.value(2).toLongLong() - y;
-        const qlonglong distance = dx * dx + dy * dy;
-        if (distance <= r * r && distance < bestDistance) {
-            bestDistance = distance;
+        const QPoint place(coords::divide(q.value(1).toInt(), d), coords::divide(q.value(2).toInt(), d));
+        const QPoint at = w.sheetToView(place);
+        const qlonglong dx = at.x() - view.x(), dy = at.y() - view.y();
+        if (withinRing(view, place) && dx * dx + dy * dy < bestDistance) {
+            bestDistance = dx * dx + dy * dy;
             best = q.value(0);
         }
     }
@@ -227,22 +238,19 @@ void PlaceEditingControls::pressed(MapLayer *layer, Qt::MouseButton button, QPoi
 {
     if (w.AddMode || button != Qt::LeftButton)
         return;
-    const QPoint sheet = coords::viewToSheet(viewOf(layer, p), w.Image1->pos());
+    const QPoint view = viewOf(layer, p);
     const PlaceRow &shown = duzelt->place();
-    if (duzelt->isVisible() && shown.exists() && shown.text(QStringLiteral("pafta")) == uGenel::CurrentSheet) {
-        const QPoint at = sheetPointOfShownPlace();
-        const qlonglong dx = sheet.x() - at.x(), dy = sheet.y() - at.y();
-        if (dx * dx + dy * dy <= qlonglong(w.MarkRadius) * w.MarkRadius) {
-            dragging = true;
-            return;
-        }
+    if (duzelt->isVisible() && shown.exists() && shown.text(QStringLiteral("pafta")) == uGenel::CurrentSheet
+        && withinRing(view, sheetPointOfShownPlace())) {
+        dragging = true;
+        return;
     }
-    const QVariant id = nearestPlace(sheet);
+    const QVariant id = nearestPlace(view);
     if (id.isNull())
         return;
     duzelt->showPlace(id);
-    const QPoint view = coords::offsetBy(sheetPointOfShownPlace(), w.Image1->pos());
-    w.PlaceMarker(view.x(), view.y());
+    const QPoint ring = w.sheetToView(sheetPointOfShownPlace());
+    w.PlaceMarker(ring.x(), ring.y());
 }
 
 void PlaceEditingControls::moved(MapLayer *layer, QPoint p)
@@ -250,7 +258,7 @@ void PlaceEditingControls::moved(MapLayer *layer, QPoint p)
     if (!dragging)
         return;
     const QPoint view = viewOf(layer, p);
-    const QPoint sheet = coords::viewToSheet(view, w.Image1->pos());
+    const QPoint sheet = w.viewToSheet(view);
     duzelt->setLanding(sheet.x() * uGenel::ScaleDivisor, sheet.y() * uGenel::ScaleDivisor);
     w.Image3->move(coords::widgetPosition(coords::offsetBy(view, -w.MarkRadius, -w.MarkRadius)));
     w.Image3->raise();
