@@ -2,6 +2,7 @@
 #include "framework/messages.h"
 #include "map/colorswatch.h"
 #include "map/uHarita.h"
+#include "places/editing_controls.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -56,4 +57,5 @@ void TfHarita::wireHandlers()
     }
     wireZoom();
     StaticText1->installEventFilter(this);
+    installPlaceEditing(*this);
 }
