@@ -9,6 +9,7 @@
 #include "map/coords.h"
 #include "map/maplayer.h"
 #include "map/uHarita.h"
+#include "overview/overview_controls.h"
 
 #include <QFileInfo>
 #include <QFrame>
@@ -33,6 +34,8 @@ TfKucukHarita::TfKucukHarita()
     inner->setSpacing(0);
     Image1 = new MapLayer(QStringLiteral("Image1"), Panel1);
     inner->addWidget(Image1, 1, Qt::AlignLeft | Qt::AlignTop);
+    Layers = new OverviewControls(Panel1);
+    inner->addWidget(Layers);
     StatusBar1 = new QStatusBar(Panel1);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setFixedHeight(19);
@@ -42,6 +45,9 @@ TfKucukHarita::TfKucukHarita()
     connect(Image1, &MapLayer::mousePressed, this,
             [this](Qt::MouseButton b, QPoint p) { guarded([&] { Image1MouseDown(b, p.x(), p.y()); }); });
     connect(Image1, &MapLayer::mouseMoved, this, [this](QPoint p) { guarded([&] { Image1MouseMove(p.x(), p.y()); }); });
+    connect(Image1, &MapLayer::mouseMoved, this, [this](QPoint p) { OverviewControls::nameSheet(Image1, SheetAt(p.x(), p.y())); });
+    connect(Layers, &OverviewControls::changed, this, [this] { guarded([this] { redrawLayers(); }); });
+    connect(Layers, &OverviewControls::failed, StatusBar1, [this](const QString &m) { StatusBar1->showMessage(QStringLiteral("Yerler okunamadı: ") + m); });
 
     fKucukHarita = this;
     show();
@@ -74,10 +80,12 @@ void TfKucukHarita::LoadOverview()
     OverviewPicture = picture.convertToFormat(QImage::Format_RGB32);
     const int w = OverviewPicture.width();
     const int h = OverviewPicture.height();
-    setFixedSize(w + 4, h + 4 + StatusBar1->height());
+    Layers->setDatabase(fHarita->ADOConnection1.target());
+    setFixedSize(std::max(w + 4, Layers->sizeHint().width() + 2), h + 4 + StatusBar1->height() + Layers->sizeHint().height());
     fHarita->update();
     Image1->setFixedSize(w, h);
     Image1->setPicture(OverviewPicture.copy());
+    Layers->drawOn(Image1->canvas(), OverviewScale());
 }
 
 bool TfKucukHarita::hasPicture() const
@@ -106,6 +114,8 @@ void TfKucukHarita::DrawViewport()
     const double r = coords::overviewRatio(OverviewScale(), uGenel::ScaleDivisor);
     QImage &canvas = Image1->canvas();
     canvas = OverviewPicture.copy();
+    Layers->drawOn(canvas, OverviewScale());
+    m_crosshair.reset();
     if (r > 0) {
         const QRect box = coords::viewportRect(QPoint(fHarita->SheetOriginX, fHarita->SheetOriginY),
                                                fHarita->Image1->pos(), fHarita->Image2->size(), r);
@@ -127,6 +137,7 @@ void TfKucukHarita::DrawCrosshair(int x, int y)
     DrawViewport();
     if (r <= 0)
         return;
+    m_crosshair = QPoint(x, y);
     const QPoint c = coords::crosshair(QPoint(x, y), QPoint(fHarita->SheetOriginX, fHarita->SheetOriginY), r);
     QPainter painter(&Image1->canvas());
     painter.setPen(QPen(QColor(255, 0, 0), 1));
@@ -134,6 +145,14 @@ void TfKucukHarita::DrawCrosshair(int x, int y)
     painter.drawLine(c.x(), 0, c.x(), Image1->height());
     painter.end();
     Image1->update();
+}
+
+void TfKucukHarita::redrawLayers()
+{
+    if (m_crosshair)
+        DrawCrosshair(m_crosshair->x(), m_crosshair->y());
+    else
+        DrawViewport();
 }
 
 void TfKucukHarita::Image1MouseDown(Qt::MouseButton, int X, int Y)
