@@ -100,6 +100,8 @@ void OverviewControls::nameSheet(QWidget *picture, int index)
     if (name == picture->toolTip())
         return;
     picture->setToolTip(name);
+    // The overview is a tool window that is seldom the active one.
+    picture->setAttribute(Qt::WA_AlwaysShowToolTips);
     // A tip already shown follows the pointer to the next sheet at once.
     if (QToolTip::isVisible()) {
         if (name.isEmpty())

@@ -5,7 +5,6 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
-#include <QPainterPath>
 
 #include <algorithm>
 #include <cmath>
@@ -18,6 +17,7 @@ const QColor OutlineColour(40, 40, 40);
 const QColor CurrentFill(255, 200, 0, 110);
 const QColor CurrentOutline(230, 120, 0);
 const QColor DotColour(0, 60, 200);
+const QColor LabelColour(255, 255, 255, 210);
 
 int floorDivide(int64_t value, int64_t divisor)
 {
@@ -25,21 +25,18 @@ int floorDivide(int64_t value, int64_t divisor)
     return coords::clampToInt(q * divisor > value ? q - 1 : q);
 }
 
-// A number in dark letters ringed in white, legible on any part of the picture; left out
-// where the sheet is too small to hold it.
+// A number on a pale label, legible on any part of the picture; left out where the
+// sheet is too small to hold it.
 void drawNumber(QPainter &painter, const QRect &box, const QString &text)
 {
     const QFontMetrics metrics(painter.font());
-    const QRect inner = box.adjusted(2, 2, -2, -2);
-    if (metrics.horizontalAdvance(text) > inner.width() || metrics.height() > inner.height())
+    const QRect inner = box.adjusted(3, 3, -3, -3);
+    const QRect bounds = metrics.boundingRect(inner, Qt::AlignCenter, text).adjusted(-1, 0, 1, 0);
+    if (!inner.contains(bounds))
         return;
-    const QRect bounds = metrics.boundingRect(inner, Qt::AlignCenter, text);
-    QPainterPath path;
-    path.addText(bounds.left(), bounds.top() + metrics.ascent(), painter.font(), text);
-    painter.setPen(QPen(Qt::white, 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawPath(path);
-    painter.fillPath(path, OutlineColour);
+    painter.fillRect(bounds, LabelColour);
+    painter.setPen(OutlineColour);
+    painter.drawText(bounds, Qt::AlignCenter, text);
 }
 
 } // namespace
@@ -103,6 +100,7 @@ void draw(QImage &canvas, const Shown &shown, const std::vector<paftarec> &sheet
     if (shown.sheets) {
         QFont font = painter.font();
         font.setPixelSize(9);
+        font.setBold(true);
         painter.setFont(font);
         for (const paftarec &sheet : sheets) {
             const QRect box = sheetRect(sheet, s);

@@ -21,7 +21,7 @@ struct Shown {
 };
 
 // Places are thinned to one dot per square cell of this many overview pixels.
-constexpr int CellPixels = 3;
+constexpr int CellPixels = 4;
 
 // The side of a dot cell in stored units (at least 1), so that cells are whole numbers
 // the database can group by.
