@@ -42,7 +42,10 @@ OverviewControls::OverviewControls(QWidget *parent) : QWidget(parent)
     CheckBoxPlaces = addBox(QStringLiteral("CheckBoxPlaces"), QStringLiteral("Yerler"),
                             QStringLiteral("Yerler; sık oldukları yerde seyreltilmiş"), QStringLiteral("yerler"));
     row->addStretch(1);
-    connect(&m_dots, &PlaceDots::changed, this, &OverviewControls::changed);
+    connect(&m_dots, &PlaceDots::changed, this, [this] {
+        ++m_dotsVersion;
+        emit changed();
+    });
     connect(&m_dots, &PlaceDots::failed, this, &OverviewControls::failed);
 }
 
@@ -82,7 +85,15 @@ void OverviewControls::drawOn(QImage &canvas, double s)
     // Read only once the dots are asked for, and again only for another scale.
     if (layers.places)
         m_dots.load(m_database, unit);
-    overview_layers::draw(canvas, layers, uGenel::Sheets, currentSheetIndex(), m_dots.cells(), m_dots.unit(), s);
+    const int current = currentSheetIndex();
+    const DrawnFrom from{layers, current, m_dotsVersion, s, canvas.size()};
+    if (from != m_drawnFrom || m_drawn.isNull()) {
+        overview_layers::draw(canvas, layers, uGenel::Sheets, current, m_dots.cells(), m_dots.unit(), s);
+        m_drawn = canvas;
+        m_drawnFrom = from;
+    } else {
+        canvas = m_drawn;
+    }
 }
 
 void OverviewControls::placeSaved(const QString &sheet, int px, int py)

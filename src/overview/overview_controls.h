@@ -38,4 +38,17 @@ private:
 
     QString m_database;
     PlaceDots m_dots;
+    // The picture with its layers as last drawn, and what it was drawn from: the rectangle
+    // moves far more often than the layers change, and there may be many thousand dots.
+    struct DrawnFrom {
+        overview_layers::Shown shown;
+        int current = -1;
+        int dotsVersion = 0;
+        double s = 0;
+        QSize size;
+        bool operator==(const DrawnFrom &) const = default;
+    };
+    QImage m_drawn;
+    DrawnFrom m_drawnFrom;
+    int m_dotsVersion = 0;
 };

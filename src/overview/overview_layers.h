@@ -18,6 +18,7 @@ struct Shown {
     bool current = false; // the current sheet highlighted
     bool places = false;  // one dot per crowded cell of places
     bool any() const { return sheets || current || places; }
+    bool operator==(const Shown &) const = default;
 };
 
 // Places are thinned to one dot per square cell of this many overview pixels.
