@@ -107,7 +107,8 @@ void OverviewControls::placeSaved(const QString &sheet, int px, int py)
 
 void OverviewControls::nameSheet(QWidget *picture, int index)
 {
-    const QString name = index >= 0 && size_t(index) < uGenel::Sheets.size() ? uGenel::Sheets[size_t(index)].num : QString();
+    const bool onSheet = index >= 0 && size_t(index) < uGenel::Sheets.size();
+    const QString name = onSheet ? uGenel::Sheets[size_t(index)].num : QString();
     if (name == picture->toolTip())
         return;
     picture->setToolTip(name);

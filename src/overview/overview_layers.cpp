@@ -61,8 +61,9 @@ QPoint storedToOverview(QPoint stored, double s)
 QRect sheetRect(const paftarec &sheet, double s)
 {
     const QPoint topLeft = storedToOverview(QPoint(sheet.px0, sheet.py0), s);
-    const QPoint far = storedToOverview(
-        QPoint(coords::clampToInt(int64_t(sheet.px0) + sheet.px), coords::clampToInt(int64_t(sheet.py0) + sheet.py)), s);
+    const QPoint farCorner(coords::clampToInt(int64_t(sheet.px0) + sheet.px),
+                           coords::clampToInt(int64_t(sheet.py0) + sheet.py));
+    const QPoint far = storedToOverview(farCorner, s);
     return QRect(topLeft, far);
 }
 

@@ -45,9 +45,11 @@ TfKucukHarita::TfKucukHarita()
     connect(Image1, &MapLayer::mousePressed, this,
             [this](Qt::MouseButton b, QPoint p) { guarded([&] { Image1MouseDown(b, p.x(), p.y()); }); });
     connect(Image1, &MapLayer::mouseMoved, this, [this](QPoint p) { guarded([&] { Image1MouseMove(p.x(), p.y()); }); });
-    connect(Image1, &MapLayer::mouseMoved, this, [this](QPoint p) { OverviewControls::nameSheet(Image1, SheetAt(p.x(), p.y())); });
+    connect(Image1, &MapLayer::mouseMoved, this,
+            [this](QPoint p) { OverviewControls::nameSheet(Image1, SheetAt(p.x(), p.y())); });
     connect(Layers, &OverviewControls::changed, this, [this] { guarded([this] { redrawLayers(); }); });
-    connect(Layers, &OverviewControls::failed, StatusBar1, [this](const QString &m) { StatusBar1->showMessage(QStringLiteral("Yerler okunamadı: ") + m); });
+    connect(Layers, &OverviewControls::failed, this,
+            [this](const QString &m) { StatusBar1->showMessage(QStringLiteral("Yerler okunamadı: ") + m); });
 
     fKucukHarita = this;
     show();
@@ -81,7 +83,8 @@ void TfKucukHarita::LoadOverview()
     const int w = OverviewPicture.width();
     const int h = OverviewPicture.height();
     Layers->setDatabase(fHarita->ADOConnection1.target());
-    setFixedSize(std::max(w + 4, Layers->sizeHint().width() + 2), h + 4 + StatusBar1->height() + Layers->sizeHint().height());
+    setFixedSize(std::max(w + 4, Layers->sizeHint().width() + 2),
+                 h + 4 + Layers->sizeHint().height() + StatusBar1->height());
     fHarita->update();
     Image1->setFixedSize(w, h);
     Image1->setPicture(OverviewPicture.copy());
