@@ -222,7 +222,9 @@ private slots:
         setBox(layers->CheckBoxPlaces, true);
         fHarita->Button5->click(); // the crosshair goes, lest it hide a dot
         QSqlQuery q(QSqlDatabase::database("ADOConnection1"));
-        QVERIFY(q.exec("select px, py from harita where pafta = '" + uGenel::Sheets[1].num + "' order by id"));
+        q.prepare("select px, py from harita where pafta = ? order by id");
+        q.addBindValue(uGenel::Sheets[1].num);
+        QVERIFY(q.exec());
         QVERIFY(q.next());
         const paftarec &second = uGenel::Sheets[1];
         const QPoint place = dotOf(QPoint(second.px0 + q.value(0).toInt(), second.py0 + q.value(1).toInt()));
