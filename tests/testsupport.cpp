@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QProcess>
+#include <QSettings>
 #include <QPushButton>
 #include <QMouseEvent>
 #include <QTest>
@@ -113,9 +114,16 @@ void DialogAnswerer::poll()
         dialog->reject();
 }
 
+void useScratchSettings()
+{
+    static QTemporaryDir dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+}
+
 RunningZemira::RunningZemira(const QString &dir)
 {
     clearQuitRequest();
+    useScratchSettings();
     QDir::setCurrent(dir);
     createWindows();
 }

@@ -55,6 +55,10 @@ private:
     QTimer m_timer;
 };
 
+// Settings go to a folder of the test program's own, so that the settings of whoever runs
+// the tests (overview layers switched on) stay out of them. RunningZemira calls it.
+void useScratchSettings();
+
 // Zemira started in a data directory: the windows in start-up order, torn down after.
 class RunningZemira {
 public:

@@ -28,6 +28,7 @@ public:
     void close();
     bool isOpen() const;
     bool isPostgres() const;
+    const QString &target() const { return m_target; }
 
     // The handle every statement goes through; reopens a link seen dropped.
     QSqlDatabase database();

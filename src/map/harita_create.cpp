@@ -11,6 +11,8 @@
 #include "framework/quit.h"
 #include "map/coords.h"
 #include "map/uHarita.h"
+#include "overview/overview_controls.h"
+#include "overview/uKucukHarita.h"
 
 #include <QFrame>
 
@@ -61,6 +63,9 @@ void TfHarita::buildDatasets()
     qHarita->beforePost = [this](Dataset &d) { qHaritaBeforePost(d); };
     qHarita->afterPost = [this](Dataset &d) {
         sheetPlaces.invalidate();
+        if (fKucukHarita)
+            fKucukHarita->Layers->placeSaved(d.asString(QStringLiteral("pafta")), d.asInteger(QStringLiteral("px")),
+                                             d.asInteger(QStringLiteral("py")));
         qHaritaAfterPost(d);
     };
     connect(qHarita, &Dataset::rowsReset, this, [this] { sheetPlaces.invalidate(); });

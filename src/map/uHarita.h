@@ -74,6 +74,7 @@ public:
     QColor BorderColor() const override;
     std::optional<QString> OverviewFileName() const override;
     bool InAddMode() const override { return AddMode; }
+    QString DatabaseTarget() const override { return ADOConnection1.target(); }
     void SetMarkColor(QColor color) override { MarkColor = color; }
     void Repaint() override { update(); }
 

@@ -22,6 +22,8 @@ public:
     // The overview picture's file name: column kucuk of the current sheet row; none before
     // the sheet table is open.
     virtual std::optional<QString> OverviewFileName() const = 0;
+    // The database the places come from, for the overview's own reading connection.
+    virtual QString DatabaseTarget() const = 0;
     virtual bool InAddMode() const = 0;
     virtual void SetMarkColor(QColor color) = 0;
 

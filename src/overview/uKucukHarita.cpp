@@ -7,6 +7,7 @@
 #include "map/coords.h"
 #include "map/maplayer.h"
 #include "overview/mainmap.h"
+#include "overview/overview_controls.h"
 
 #include <QFileInfo>
 #include <QFrame>
@@ -31,6 +32,8 @@ TfKucukHarita::TfKucukHarita()
     inner->setSpacing(0);
     Image1 = new MapLayer(QStringLiteral("Image1"), Panel1);
     inner->addWidget(Image1, 1, Qt::AlignLeft | Qt::AlignTop);
+    Layers = new OverviewControls(Panel1);
+    inner->addWidget(Layers);
     StatusBar1 = new QStatusBar(Panel1);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setFixedHeight(19);
@@ -40,6 +43,11 @@ TfKucukHarita::TfKucukHarita()
     connect(Image1, &MapLayer::mousePressed, this,
             [this](Qt::MouseButton b, QPoint p) { guarded([&] { Image1MouseDown(b, p.x(), p.y()); }); });
     connect(Image1, &MapLayer::mouseMoved, this, [this](QPoint p) { guarded([&] { Image1MouseMove(p.x(), p.y()); }); });
+    connect(Image1, &MapLayer::mouseMoved, this,
+            [this](QPoint p) { OverviewControls::nameSheet(Image1, SheetAt(p.x(), p.y())); });
+    connect(Layers, &OverviewControls::changed, this, [this] { guarded([this] { redrawLayers(); }); });
+    connect(Layers, &OverviewControls::failed, this,
+            [this](const QString &m) { StatusBar1->showMessage(QStringLiteral("Yerler okunamadı: ") + m); });
 
     fKucukHarita = this;
     show();
@@ -72,10 +80,13 @@ void TfKucukHarita::LoadOverview()
     OverviewPicture = picture.convertToFormat(QImage::Format_RGB32);
     const int w = OverviewPicture.width();
     const int h = OverviewPicture.height();
-    setFixedSize(w + 4, h + 4 + StatusBar1->height());
+    Layers->setDatabase(mainMap()->DatabaseTarget());
+    setFixedSize(std::max(w + 4, Layers->sizeHint().width() + 2),
+                 h + 4 + Layers->sizeHint().height() + StatusBar1->height());
     mainMap()->Repaint();
     Image1->setFixedSize(w, h);
     Image1->setPicture(OverviewPicture.copy());
+    Layers->drawOn(Image1->canvas(), OverviewScale());
 }
 
 bool TfKucukHarita::hasPicture() const
@@ -104,6 +115,8 @@ void TfKucukHarita::DrawViewport()
     const double r = coords::overviewRatio(OverviewScale(), uGenel::ScaleDivisor);
     QImage &canvas = Image1->canvas();
     canvas = OverviewPicture.copy();
+    Layers->drawOn(canvas, OverviewScale());
+    m_crosshair.reset();
     if (r > 0) {
         const MainMap &map = *mainMap();
         const QRect box =
@@ -126,6 +139,7 @@ void TfKucukHarita::DrawCrosshair(int x, int y)
     DrawViewport();
     if (r <= 0)
         return;
+    m_crosshair = QPoint(x, y);
     const QPoint c = coords::crosshair(QPoint(x, y), mainMap()->SheetOrigin(), r);
     QPainter painter(&Image1->canvas());
     painter.setPen(QPen(QColor(255, 0, 0), 1));
@@ -133,6 +147,14 @@ void TfKucukHarita::DrawCrosshair(int x, int y)
     painter.drawLine(c.x(), 0, c.x(), Image1->height());
     painter.end();
     Image1->update();
+}
+
+void TfKucukHarita::redrawLayers()
+{
+    if (m_crosshair)
+        DrawCrosshair(m_crosshair->x(), m_crosshair->y());
+    else
+        DrawViewport();
 }
 
 void TfKucukHarita::Image1MouseDown(Qt::MouseButton, int X, int Y)

@@ -1,8 +1,10 @@
 #pragma once
 #include <QImage>
 #include <QWidget>
+#include <optional>
 
 class MapLayer;
+class OverviewControls;
 class QFrame;
 class QStatusBar;
 
@@ -29,9 +31,13 @@ public:
     QFrame *Panel1 = nullptr;
     MapLayer *Image1 = nullptr;
     QStatusBar *StatusBar1 = nullptr;
+    OverviewControls *Layers = nullptr;
 
 private:
     bool hasPicture() const;
+    // Draws the layers anew, keeping the rectangle and a crosshair that is shown.
+    void redrawLayers();
+    std::optional<QPoint> m_crosshair;
 };
 
 extern TfKucukHarita *fKucukHarita;
