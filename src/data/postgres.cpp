@@ -120,20 +120,6 @@ void installLike(QSqlDatabase &db, QSqlQuery &q, const QString &body)
     }
 }
 
-// LIKE over harita's names becomes, once the SQL functions are inlined, the folded
-// name ~~ a folded pattern, which a pg_trgm index on that expression answers for
-// fragments of three letters or more; the statement texts stay as they are. Without
-// the rights to build it, or on a read-only server, the scan answers as before.
-void ensureSearchIndex(QSqlQuery &q)
-{
-    run(q, QStringLiteral("select to_regclass('harita') is not null and to_regclass('harita_isim_trgm') is null"));
-    if (!q.next() || !q.value(0).toBool())
-        return;
-    if (q.exec(QStringLiteral("create extension if not exists pg_trgm schema zemira")))
-        q.exec(QStringLiteral("create index if not exists harita_isim_trgm on harita"
-                              " using gin (zemira.fold(isim) gin_trgm_ops)"));
-}
-
 } // namespace
 
 void configurePostgres(QSqlDatabase &db, const QString &uri)
@@ -212,7 +198,6 @@ void preparePostgresSession(QSqlDatabase &db)
     if (!likeIsCurrent(q, body))
         installLike(db, q, body);
     run(q, QStringLiteral("set search_path to \"$user\", public, zemira, pg_catalog"));
-    ensureSearchIndex(q);
 }
 
 QString withoutPassword(const QString &target)
