@@ -26,6 +26,7 @@ TfOnaySor::TfOnaySor() : QDialog(nullptr)
     Button2 = makeButton("Button2", this, QStringLiteral("Vazgeç"), {248, 144, 75, 25});
     connect(Button1, &QPushButton::clicked, this, [this] { done(1); });
     connect(Button2, &QPushButton::clicked, this, [this] { done(2); });
+    showAdjoining({});
     fOnaySor = this;
 }
 
