@@ -4,7 +4,7 @@
 // (through pg_trgm). Both must find exactly the rows of Zemira's own scan of the file.
 // Goal: at most 0.1 for fragments with a run of three letters or more between the
 // wildcards; shorter ones are answered by the scan.
-//   bench_search [FILE [POSTGRESQL-ADDRESS]]
+//   bench_search [FILE [POSTGRESQL-ADDRESS [FRAGMENT,...]]]
 // FILE is a region's harita.sqlite (zemira-demo --places 10000000 --no-symbols DIR);
 // without it a region of 1,000,000 places is made in a temporary folder.
 #include "benchsupport.h"
@@ -85,8 +85,12 @@ int main(int argc, char *argv[])
         std::printf("  %-12s %5s %9s %10s %10s %6s %10s %6s  same rows\n", "fragment", "run", "found", "shell ms",
                     "file ms", "ratio", "server ms", "ratio");
         bool allSame = true;
-        for (const char *text : {"ğ", "çi", "k_ra", "ova", "kara", "pınar", "ÇİFTLİĞ", "çift_i", "HACILAR", "bağova", "kara%dere"}) {
-            const QString fragment = QString::fromUtf8(text);
+        QStringList fragments = {"ğ", "çi", "k_ra", "ova", "kara", "pınar", "ÇİFTLİĞ", "çift_i", "HACILAR", "bağova",
+                                 "kara%dere"};
+        if (argc > 3)
+            fragments = QString::fromLocal8Bit(argv[3]).split(',');
+        for (const QString &fragment : fragments) {
+            const QByteArray text = fragment.toUtf8();
             const QString scan = statements::search({}, {}, fragment);
             const QString narrowing = searchindex::narrowing(sqlite.database(), '%' + fragment + '%');
             const QString indexed = narrowing.isEmpty() ? scan : statements::search({}, {}, fragment, narrowing);
@@ -106,7 +110,7 @@ int main(int argc, char *argv[])
             }
             allSame = allSame && same;
             std::printf("  %-*s %5d %9lld %10.0f %10.0f %6.3f %10.0f %6.3f  %s\n",
-                        12 + int(qstrlen(text)) - int(fragment.size()), text, run, qlonglong(expected.size()), shell,
+                        12 + int(text.size()) - int(fragment.size()), text.constData(), run, qlonglong(expected.size()), shell,
                         onFile, onFile / shell, onServer, onServer / shell, same ? "yes" : "NO");
             std::fflush(stdout);
         }

@@ -198,6 +198,10 @@ void preparePostgresSession(QSqlDatabase &db)
     if (!likeIsCurrent(q, body))
         installLike(db, q, body);
     run(q, QStringLiteral("set search_path to \"$user\", public, zemira, pg_catalog"));
+    // A search for a common fragment must keep the index's bitmap of places exact: a
+    // lossy one folds every name on its pages again (10M places: 37 s instead of 4.5 s).
+    run(q, QStringLiteral("select pg_catalog.set_config('work_mem', '64MB', false) where"
+                          " pg_catalog.pg_size_bytes(pg_catalog.current_setting('work_mem')) < 64 * 1024 * 1024"));
 }
 
 QString withoutPassword(const QString &target)
