@@ -4,19 +4,15 @@
 // The same condition counted alone shows the cost of the LIKE itself, which the
 // reading of the rows hides in the first figure. A 5,000-letter name fragment beside
 // the type's LIKE, against the name's LIKE alone, shows that two LIKEs of one statement
-// do not compile their patterns again for each row. Last, the search through the
-// file's trigram index for fragments of three letters or more, against the shell's
-// LIKE scan (goal at most 0.1), checking it finds exactly what Zemira's scan finds.
+// do not compile their patterns again for each row. The indexed search has its own
+// benchmark, bench_search.
 #include "benchsupport.h"
 #include "data/connection.h"
 #include "data/schema.h"
-#include "data/searchindex.h"
-#include "places/statements.h"
 #include "framework/errors.h"
 
 #include <QCoreApplication>
 #include <QRandomGenerator>
-#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -71,44 +67,6 @@ void fill(const QString &file)
     db.close();
 }
 
-QSet<qint64> ids(Connection &connection, const QString &statement)
-{
-    QSqlQuery q(connection.database());
-    q.setForwardOnly(true);
-    if (!q.exec(statement))
-        throw Error(q.lastError().text());
-    QSet<qint64> found;
-    while (q.next())
-        found.insert(q.value(0).toLongLong());
-    return found;
-}
-
-void benchIndex(Connection &connection, const QString &file, QTextStream &out)
-{
-    for (const QString fragment : {"kara", "gökpınar", "ılıca", "yurtşi"}) {
-        const QString scan = statements::search({}, {}, fragment);
-        const QString narrowing = searchindex::narrowing(connection.database(), '%' + fragment + '%');
-        if (narrowing.isEmpty())
-            throw Error(QStringLiteral("the index does not answer ") + fragment);
-        const QString indexed = statements::search({}, {}, fragment, narrowing);
-        int rows = 0;
-        const qint64 cold = qint64(timedMs([&] { rows = readAllRows(connection, indexed); }));
-        qint64 shell = std::numeric_limits<qint64>::max();
-        qint64 warm = shell;
-        for (int round = 0; round < kRounds; ++round) {
-            shell = std::min(shell, qint64(timedMs([&] { runBaseline("sqlite3", {file, scan}); })));
-            warm = std::min(warm, qint64(timedMs([&] { readAllRows(connection, indexed); })));
-        }
-        const bool same = ids(connection, scan) == ids(connection, indexed);
-        out << "  index, '" << fragment << "': " << rows << " found, sqlite3 shell scan " << shell
-            << " ms (baseline), Zemira first " << cold << " ms, then " << warm << " ms, ratio "
-            << QString::number(double(warm) / double(shell), 'f', 3) << " (goal <= 0.1), same rows as the scan: "
-            << (same ? "yes" : "NO") << '\n';
-        if (!same)
-            throw Error(QStringLiteral("the index found other rows for ") + fragment);
-    }
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -148,7 +106,6 @@ int main(int argc, char *argv[])
             << "  5,000-letter fragment: name LIKE alone " << best[4] << " ms (baseline), with the type's LIKE "
             << best[5] << " ms, ratio " << ratio(best[5], best[4]) << " (goal about 1)\n"
             << "  opening the file, building its index: " << build << " ms\n";
-        benchIndex(connection, file, out);
     } catch (const Error &e) {
         out << "bench_like: " << e.text() << '\n';
         return 1;

@@ -3,12 +3,15 @@
 #include "data/schema.h"
 #include "data/searchindex.h"
 #include "pgtestsupport.h"
+#include "savefaults.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 // LIKE in the search statements must find what a Turkish user means, and the same
 // rows on the SQLite file and on the PostgreSQL server.
@@ -229,6 +232,68 @@ private slots:
         Connection again(QStringLiteral("older-again"));
         again.open(file, [&](int percent) { heard << percent; });
         QVERIFY(heard.isEmpty());
+    }
+
+    // A data set made by older tools gets its index at the first open, with progress up
+    // to 100; one opened read-only keeps none, and the scan finds the same places.
+    void indexBuiltOrScanned_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("sqlite, read-only") << "sqlite" << true;
+        QTest::newRow("postgres, older tools") << "postgres" << false;
+        QTest::newRow("postgres, read-only") << "postgres" << true;
+    }
+    void indexBuiltOrScanned()
+    {
+        QFETCH(QString, backend);
+        QFETCH(bool, readOnly);
+        const bool sqlite = backend == QLatin1String("sqlite");
+        PgScratchDatabase pg;
+        const QString target = sqlite ? m_dir.filePath("readonly.sqlite") : pg.uri();
+        if (!sqlite)
+            QVERIFY(pg.create(readOnly ? "like_ro" : "like_older").isEmpty());
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(sqlite ? "QSQLITE" : "QPSQL", "older-tools");
+            if (sqlite)
+                db.setDatabaseName(target);
+            else
+                configurePostgres(db, pg.uri());
+            QVERIFY(db.open());
+            createSchema(db);
+            QSqlQuery q(db);
+            QVERIFY(q.exec("insert into harita (id, isim) values (1, 'Karaköy'), (2, 'ŞİLE KARA'), (3, 'Çamlık'),"
+                           " (4, 'ankara')"));
+        }
+        QSqlDatabase::removeDatabase("older-tools");
+        if (!sqlite && readOnly) {
+            // Our functions are there, the index is not: a read-only copy of an older data set.
+            {
+                Connection first(QStringLiteral("older-first"));
+                first.open(pg.uri());
+                QSqlQuery q(first.database());
+                QVERIFY(q.exec("drop index harita_isim_trgm"));
+            }
+            QVERIFY(pg.exec({"alter database " + pg.name() + " set default_transaction_read_only = on"}).isEmpty());
+        }
+        std::unique_ptr<ReadOnly> frozen(sqlite ? new ReadOnly({target}) : nullptr);
+        QList<int> heard;
+        Connection c(QStringLiteral("older-open"));
+        c.open(sqlite ? target : pg.uri(), [&](int percent) { heard << percent; });
+        QCOMPARE(heard.isEmpty(), readOnly);
+        QCOMPARE(heard.value(heard.size() - 1, 100), 100);
+        QSqlQuery q(c.database());
+        if (sqlite) {
+            QVERIFY(searchindex::narrowing(c.database(), "%kara%").isEmpty());
+        } else {
+            QVERIFY(q.exec("select to_regclass('harita_isim_trgm') is null") && q.next());
+            QCOMPARE(q.value(0).toBool(), readOnly);
+        }
+        QVERIFY(q.exec("SELECT id FROM harita WHERE isim LIKE '%kara%' ORDER BY id"));
+        QStringList found;
+        while (q.next())
+            found << q.value(0).toString();
+        QCOMPARE(found, QStringList({"1", "2", "4"}));
     }
 
     void postgresSearchUsesIndex()

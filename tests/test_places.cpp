@@ -14,6 +14,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSqlDatabase>
@@ -311,6 +312,55 @@ private slots:
         QCOMPARE(answerer.kinds, QStringList{"fOnaySor"});
         QCOMPARE(fHarita->qHarita->state(), Dataset::State::Insert);
         QCOMPARE(fBilgigir->DBEdit1->text(), QString("105"));
+    }
+
+    // The check also finds the places of the adjoining sheets within the radius, in region
+    // pixels, and lists them with their sheet numbers; the labels name the sheet's own first.
+    void nearbyAcrossSheetEdges_data()
+    {
+        QTest::addColumn<QPoint>("origin"); // of the sheet the place is planted on
+        QTest::addColumn<QPoint>("place");
+        QTest::addColumn<QPoint>("click"); // on the first sheet, at (0, 0)
+        QTest::addColumn<bool>("own");     // a place of the first sheet at the click too
+        QTest::addColumn<bool>("listed");
+        QTest::newRow("right, across the edge") << QPoint(900, 0) << QPoint(3, 100) << QPoint(893, 100) << false << true;
+        QTest::newRow("right, beyond the radius") << QPoint(900, 0) << QPoint(3, 100) << QPoint(892, 100) << false << false;
+        QTest::newRow("below") << QPoint(0, 700) << QPoint(50, 0) << QPoint(60, 690) << false << true;
+        QTest::newRow("diagonal, the window's corner") << QPoint(900, 700) << QPoint(0, 0) << QPoint(890, 690) << false << true;
+        QTest::newRow("diagonal, one further") << QPoint(900, 700) << QPoint(0, 0) << QPoint(890, 689) << false << false;
+        QTest::newRow("the sheet's own place too") << QPoint(900, 0) << QPoint(3, 100) << QPoint(893, 100) << true << true;
+        QTest::newRow("the sheet's own place alone") << QPoint(900, 0) << QPoint(30, 100) << QPoint(893, 100) << true << false;
+    }
+    void nearbyAcrossSheetEdges()
+    {
+        QFETCH(QPoint, origin);
+        QFETCH(QPoint, place);
+        QFETCH(QPoint, click);
+        QFETCH(bool, own);
+        QFETCH(bool, listed);
+        TempRegion r;
+        const QString first = r.region.sheetNumbers.first();
+        const QString other =
+            sql(r, QString("select num from pafta where px0 = %1 and py0 = %2").arg(origin.x()).arg(origin.y())).toString();
+        QVERIFY(!other.isEmpty());
+        sql(r, "delete from harita");
+        addPlace(r, "Öte", place.x(), place.y(), other);
+        if (own)
+            addPlace(r, "Kendi", click.x(), click.y(), first);
+        RunningZemira z(r.dir());
+        DialogAnswerer answerer;
+        answerer.answers = QStringList{"Vazgeç"};
+        QString named;
+        QStringList list;
+        answerer.onDialog = [&](QWidget *) {
+            named = fOnaySor->Label3->text();
+            if (fOnaySor->ListBox1->isVisibleTo(fOnaySor))
+                for (int i = 0; i < fOnaySor->ListBox1->count(); ++i)
+                    list << fOnaySor->ListBox1->item(i)->text();
+        };
+        QCOMPARE(fHarita->CheckNearbyPlace(first, click.x(), click.y()), own || listed);
+        QCOMPARE(named, own ? "Kendi" : listed ? "Öte" : "");
+        QCOMPARE(list, listed ? QStringList{other + " : Köy, Öte"} : QStringList());
     }
 
     // Ending the program with a changed, unsaved place asks first, also when the change is

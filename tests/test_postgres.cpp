@@ -4,6 +4,7 @@
 #include "framework/dataset.h"
 #include "framework/errors.h"
 #include "pgtestsupport.h"
+#include "places/nearby.h"
 #include "places/statements.h"
 
 #include "testsupport.h"
@@ -282,6 +283,37 @@ private slots:
         QSqlQuery pwned(m_server.database());
         QVERIFY(pwned.exec("select count(*) from pg_catalog.pg_class where relname = 'pwned'") && pwned.next());
         QCOMPARE(pwned.value(0).toInt(), 0);
+    }
+
+    // The nearby check's look across sheet edges finds the same places on both, in region
+    // pixels. Sheet 13 lies left of 12, so its ILGIN (300, 50) is at region (0, 50);
+    // sheet 1'2 lies 400 below 12's top, so kara_su (610, 605) is at region (610, 1005).
+    void adjoiningSheetsOnBoth_data()
+    {
+        QTest::addColumn<QString>("sheet");
+        QTest::addColumn<QPoint>("click");
+        QTest::addColumn<QStringList>("found");
+        const QStringList edge = {"13/ILGIN", "13/İzmir Yolu"};
+        QTest::newRow("across the left edge") << "12" << QPoint(5, 50) << edge;
+        QTest::newRow("the radius, inclusive") << "12" << QPoint(10, 50) << edge;
+        QTest::newRow("beyond the radius") << "12" << QPoint(11, 50) << QStringList();
+        QTest::newRow("back from the other side") << "13" << QPoint(295, 10) << QStringList{"12/Akçakale"};
+        QTest::newRow("a quoted sheet number") << "12" << QPoint(612, 995) << QStringList{"1'2/kara_su"};
+        QTest::newRow("a sheet not in the index") << "99" << QPoint(5, 50) << QStringList();
+    }
+    void adjoiningSheetsOnBoth()
+    {
+        QFETCH(QString, sheet);
+        QFETCH(QPoint, click);
+        QFETCH(QStringList, found);
+        const std::vector<paftarec> sheets = {
+            {"12", "", 1000, 1000, 0, 0}, {"13", "", 300, 1000, -300, 0}, {"1'2", "", 1000, 1000, 0, 400}};
+        for (Connection *c : {&m_file, &m_server}) {
+            QStringList names;
+            for (const NearbyPlace &p : placesOnAdjoiningSheets(c->database(), sheets, sheet, click.x(), click.y(), 10))
+                names << p.sheet + '/' + p.isim;
+            QCOMPARE(names, found);
+        }
     }
 
     // Qt writes bound values into the statement, escaping for the setting it saw at

@@ -110,10 +110,9 @@ void Connection::open(const QString &target, const std::function<void(int percen
         else
             installLike(db);
         checkTables(db);
-        if (!m_postgres) {
+        if (!m_postgres)
             requireRollbackJournal(db);
-            searchindex::prepare(db, indexProgress);
-        }
+        searchindex::prepare(db, indexProgress);
     } catch (...) {
         db.close();
         throw;

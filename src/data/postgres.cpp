@@ -120,20 +120,6 @@ void installLike(QSqlDatabase &db, QSqlQuery &q, const QString &body)
     }
 }
 
-// LIKE over harita's names becomes, once the SQL functions are inlined, the folded
-// name ~~ a folded pattern, which a pg_trgm index on that expression answers for
-// fragments of three letters or more; the statement texts stay as they are. Without
-// the rights to build it, or on a read-only server, the scan answers as before.
-void ensureSearchIndex(QSqlQuery &q)
-{
-    run(q, QStringLiteral("select to_regclass('harita') is not null and to_regclass('harita_isim_trgm') is null"));
-    if (!q.next() || !q.value(0).toBool())
-        return;
-    if (q.exec(QStringLiteral("create extension if not exists pg_trgm schema zemira")))
-        q.exec(QStringLiteral("create index if not exists harita_isim_trgm on harita"
-                              " using gin (zemira.fold(isim) gin_trgm_ops)"));
-}
-
 } // namespace
 
 void configurePostgres(QSqlDatabase &db, const QString &uri)
@@ -212,7 +198,10 @@ void preparePostgresSession(QSqlDatabase &db)
     if (!likeIsCurrent(q, body))
         installLike(db, q, body);
     run(q, QStringLiteral("set search_path to \"$user\", public, zemira, pg_catalog"));
-    ensureSearchIndex(q);
+    // A search for a common fragment must keep the index's bitmap of places exact: a
+    // lossy one folds every name on its pages again (10M places: 37 s instead of 4.5 s).
+    run(q, QStringLiteral("select pg_catalog.set_config('work_mem', '64MB', false) where"
+                          " pg_catalog.pg_size_bytes(pg_catalog.current_setting('work_mem')) < 64 * 1024 * 1024"));
 }
 
 QString withoutPassword(const QString &target)

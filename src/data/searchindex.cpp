@@ -4,8 +4,12 @@
 #include <QCryptographicHash>
 #include <QRegularExpression>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QStringList>
+
+#include <libpq-fe.h>
+#include <poll.h>
 
 #include <algorithm>
 
@@ -104,10 +108,60 @@ bool fillIndex(QSqlQuery &q, const std::function<void(int)> &progress)
     return true;
 }
 
+// LIKE over harita's names becomes, once the SQL functions are inlined, the folded
+// name ~~ a folded pattern, which a pg_trgm index on that expression answers for
+// fragments of three letters or more; the statement texts stay as they are. Without
+// the rights to build it, or on a read-only server, the scan answers as before.
+// The statement is sent without waiting for it, so that a second session can read
+// the server's progress of the build meanwhile.
+void prepareServer(QSqlDatabase &db, const std::function<void(int)> &progress)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("select to_regclass('harita') is not null and to_regclass('harita_isim_trgm') is null,"
+                               " pg_catalog.pg_backend_pid()"))
+        || !q.next() || !q.value(0).toBool())
+        return;
+    const QString pid = q.value(1).toString();
+    if (!q.exec(QStringLiteral("create extension if not exists pg_trgm schema zemira")))
+        return;
+    q.finish();
+    PGconn *conn = *static_cast<PGconn *const *>(db.driver()->handle().constData());
+    if (!PQsendQuery(conn, "create index if not exists harita_isim_trgm on harita"
+                           " using gin (zemira.fold(isim) gin_trgm_ops)"))
+        return;
+    const QString watcherName = db.connectionName() + QStringLiteral("-index-progress");
+    {
+        QSqlDatabase watcher = QSqlDatabase::cloneDatabase(db, watcherName);
+        const bool watching = progress && watcher.open();
+        QSqlQuery w(watcher);
+        pollfd socket{PQsocket(conn), POLLIN, 0};
+        while (PQconsumeInput(conn) && PQisBusy(conn)) {
+            if (watching
+                && w.exec(QStringLiteral("select blocks_done, blocks_total from pg_catalog.pg_stat_progress_create_index"
+                                         " where pid = %1").arg(pid))
+                && w.next() && w.value(1).toLongLong() > 0)
+                progress(int(w.value(0).toLongLong() * 99 / w.value(1).toLongLong()));
+            ::poll(&socket, 1, 250);
+        }
+    }
+    QSqlDatabase::removeDatabase(watcherName);
+    bool built = true;
+    while (PGresult *result = PQgetResult(conn)) {
+        built = built && PQresultStatus(result) == PGRES_COMMAND_OK;
+        PQclear(result);
+    }
+    if (built && progress)
+        progress(100);
+}
+
 } // namespace
 
 void prepare(QSqlDatabase &db, const std::function<void(int)> &progress)
 {
+    if (db.driverName() == QLatin1String("QPSQL")) {
+        prepareServer(db, progress);
+        return;
+    }
     QSqlQuery q(db);
     if (!hasIndex(q))
         runAll(db, buildStatements(), [&](QSqlQuery &fill) { return fillIndex(fill, progress); });

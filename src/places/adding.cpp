@@ -7,6 +7,7 @@
 #include "framework/quit.h"
 #include "map/coords.h"
 #include "map/uHarita.h"
+#include "places/nearby.h"
 #include "places/statements.h"
 #include "places/uBilgigir.h"
 #include "places/uOnaySor.h"
@@ -52,13 +53,19 @@ void TfHarita::mapClick(QPoint sheetPoint, QPoint viewPoint)
 bool TfHarita::CheckNearbyPlace(const QString &sheet, int x, int y)
 {
     qTemp->close();
+    const QList<NearbyPlace> across =
+        placesOnAdjoiningSheets(ADOConnection1.database(), uGenel::Sheets, sheet, x, y, MarkRadius);
     qTemp->setSql(statements::nearby(sheet, x, y, MarkRadius));
     qTemp->open();
     bool giveUp = false;
-    if (qTemp->recordCount() >= 1) {
-        qTemp->first();
-        fOnaySor->Label2->setText(qTemp->asString(QStringLiteral("tip")));
-        fOnaySor->Label3->setText(qTemp->asString(QStringLiteral("isim")));
+    const bool here = qTemp->recordCount() >= 1;
+    if (here || !across.isEmpty()) {
+        // The labels name the sheet's own place first, else the first across an edge.
+        if (here)
+            qTemp->first();
+        fOnaySor->Label2->setText(here ? qTemp->asString(QStringLiteral("tip")) : across.first().tip);
+        fOnaySor->Label3->setText(here ? qTemp->asString(QStringLiteral("isim")) : across.first().isim);
+        fOnaySor->showAdjoining(across);
         giveUp = execModal(*fOnaySor) != 1;
     }
     qTemp->close();

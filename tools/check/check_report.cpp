@@ -75,9 +75,11 @@ Finding unknownSheets(QSqlDatabase &db)
 Finding outsideSheets(QSqlDatabase &db)
 {
     return listed(db, QStringLiteral("Paftasının sınırları dışındaki yerler"),
-                  QStringLiteral("select id, isim, pafta, px, py from harita h where exists (select 1 from pafta p"
+                  // harita first, each place meeting its sheet by number: SQLite then
+                  // indexes pafta for the join, where it would read pafta again for each place.
+                  QStringLiteral("select distinct h.id, h.isim, h.pafta, h.px, h.py from harita h cross join pafta p"
                                  " where p.num = h.pafta and (h.px < 0 or h.py < 0 or h.px >= p.px"
-                                 " or h.py >= p.py)) order by id"),
+                                 " or h.py >= p.py) order by h.id"),
                   [](const QSqlQuery &q) {
                       return QStringLiteral(", pafta %1 (%2, %3)")
                           .arg(text(q.value(2)), q.value(3).toString(), q.value(4).toString());
@@ -100,7 +102,7 @@ Finding closePairs(QSqlDatabase &db)
     struct Place {
         qint64 id, x, y;
         int sheet; // into sheets, whose texts no inner loop compares
-        QString name;
+        QVariant name;
     };
     std::vector<Place> places;
     QStringList sheets;
@@ -115,7 +117,7 @@ Finding closePairs(QSqlDatabase &db)
             sheets << sheet;
         }
         places.push_back({q.value(0).toLongLong(), q.value(3).toLongLong(), q.value(4).toLongLong(), *index,
-                          text(q.value(1))});
+                          q.value(1)});
     }
     std::vector<int> sheetRank(size_t(sheets.size()));
     {
@@ -135,8 +137,8 @@ Finding closePairs(QSqlDatabase &db)
             if (std::llabs(places[j].y - places[i].y) <= kRadius)
                 f.add([&] {
                     return QStringLiteral("id %1 %2 ve id %3 %4, pafta \"%5\" (%6, %7)")
-                        .arg(QString::number(places[i].id), places[i].name, QString::number(places[j].id),
-                             places[j].name, sheets[places[i].sheet])
+                        .arg(QString::number(places[i].id), text(places[i].name), QString::number(places[j].id),
+                             text(places[j].name), sheets[places[i].sheet])
                         .arg(places[i].x)
                         .arg(places[i].y);
                 });
