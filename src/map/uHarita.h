@@ -1,6 +1,7 @@
 #pragma once
 #include "data/connection.h"
 #include "map/maplayer.h"
+#include "map/sheetlayer.h"
 #include "places/sheetplaces.h"
 
 #include <QColor>
@@ -88,7 +89,7 @@ public:
     QFrame *Panel5 = nullptr;
     QFrame *Panel1 = nullptr;
     QFrame *ScrollBox1 = nullptr;
-    MapLayer *Image1 = nullptr;
+    SheetLayer *Image1 = nullptr;
     MapLayer *Image3 = nullptr;
     MapLayer *Image2 = nullptr;
     QFrame *Panel2 = nullptr;
