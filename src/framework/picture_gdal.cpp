@@ -143,15 +143,14 @@ void colourTable(GDALRasterBandH band, QRgb (&table)[256])
     }
 }
 
-// Reads the source window (full-size pixels) into rows [y, y + rows) of the image, reduced to the
-// image's width by GDAL (from the file's overviews where it has them): colour bands straight
-// into RGB32's bytes, a single band's samples into each pixel's first byte and then through its
-// colour table.
-bool readRows(GDALDatasetH dataset, QImage &image, int y, int rows, const QRect &source, bool colour,
+// Reads the source window (full-size pixels) into the target rectangle of the image, reduced
+// to the target's size by GDAL (from the file's overviews where it has them): colour bands
+// straight into RGB32's bytes, a single band's samples into each pixel's first byte and then
+// through its colour table.
+bool readRows(GDALDatasetH dataset, QImage &image, const QRect &target, const QRect &source, bool colour,
               const QRgb (&table)[256])
 {
-    const int width = image.width();
-    uchar *first = image.scanLine(y);
+    uchar *first = image.scanLine(target.y()) + target.x() * 4;
     const int stride = int(image.bytesPerLine());
     GDALRasterIOExtraArg extra;
     INIT_RASTERIO_EXTRA_ARG(extra);
@@ -163,19 +162,34 @@ bool readRows(GDALDatasetH dataset, QImage &image, int y, int rows, const QRect 
         if (!little)
             std::swap(bands[0], bands[2]);
         return GDALDatasetRasterIOEx(dataset, GF_Read, source.x(), source.y(), source.width(), source.height(),
-                                     first + (little ? 0 : 1), width, rows, GDT_Byte, 3, bands, 4, stride, 1, &extra)
+                                     first + (little ? 0 : 1), target.width(), target.height(), GDT_Byte, 3, bands,
+                                     4, stride, 1, &extra)
             == CE_None;
     }
     if (GDALRasterIOEx(GDALGetRasterBand(dataset, 1), GF_Read, source.x(), source.y(), source.width(),
-                       source.height(), first, width, rows, GDT_Byte, 4, stride, &extra)
+                       source.height(), first, target.width(), target.height(), GDT_Byte, 4, stride, &extra)
         != CE_None)
         return false;
-    for (int row = y; row < y + rows; ++row) {
+    for (int row = target.top(); row <= target.bottom(); ++row) {
         auto *pixel = reinterpret_cast<QRgb *>(image.scanLine(row));
-        for (int x = 0; x < width; ++x)
+        for (int x = target.left(); x <= target.right(); ++x)
             pixel[x] = table[*reinterpret_cast<const uchar *>(pixel + x)];
     }
     return true;
+}
+
+// Splits [start, start + count) of a level's pixels into those whose 2^level full-size pixels
+// all lie within fullLength and the last one, which may be cut: each part keeps its own
+// reduction ratio, and the whole level and any window of it agree.
+QList<std::pair<int, int>> levelSpans(int start, int count, int fullLength, int level)
+{
+    const int inside = qBound(0, (fullLength >> level) - start, count);
+    QList<std::pair<int, int>> spans;
+    if (inside > 0)
+        spans.append({start, inside});
+    if (count > inside)
+        spans.append({start + inside, count - inside});
+    return spans;
 }
 
 } // namespace
@@ -251,7 +265,7 @@ QImage decodeGdal(const PictureFile &file, const QString &kind, QString *warning
     const int step = qBound(MinRowsPerCall, blockHeight, MaxRowsPerCall);
     for (int y = 0; y < height; y += step) {
         const int rows = qMin(step, height - y);
-        if (readRows(dataset, image, y, rows, QRect(0, y, width, rows), colour, table))
+        if (readRows(dataset, image, QRect(0, y, width, rows), QRect(0, y, width, rows), colour, table))
             continue;
         if (y == 0)
             failPicture(file.name,
@@ -298,10 +312,18 @@ QImage readGdalWindow(const QString &fileName, const QString &kind, int level, c
     const QRect part = window & QRect(QPoint(0, 0), levelSize);
     if (part.isEmpty())
         return image;
-    const QRect source = QRect(part.x() << level, part.y() << level, part.width() << level, part.height() << level)
-        & QRect(QPoint(0, 0), full);
-    QImage rows = part == window ? image : QImage(part.size(), QImage::Format_RGB32);
-    if (!readRows(opened.dataset, rows, 0, rows.height(), source, opened.colour, table)) {
+    QImage partial = part == window ? QImage() : QImage(part.size(), QImage::Format_RGB32);
+    QImage &rows = part == window ? image : partial;
+    bool read = true;
+    for (const auto &[x, columns] : levelSpans(part.x(), part.width(), full.width(), level))
+        for (const auto &[y, lines] : levelSpans(part.y(), part.height(), full.height(), level)) {
+            const QRect source =
+                QRect(x << level, y << level, columns << level, lines << level) & QRect(QPoint(0, 0), full);
+            read = read
+                && readRows(opened.dataset, rows, QRect(x - part.x(), y - part.y(), columns, lines), source,
+                            opened.colour, table);
+        }
+    if (!read) {
         rows.fill(Qt::white);
         reportDamage(PictureFile{fileName, {}}, warning);
     }

@@ -36,6 +36,9 @@ constexpr double JpegPixelsPerByte = 1024;
 
 constexpr int RowsPerCall = 16;
 
+// The widest block (iMCU) of any sampling, in output pixels.
+constexpr JDIMENSION CropMargin = 16;
+
 void onFatalError(j_common_ptr info);
 void onMessage(j_common_ptr info, int level);
 
@@ -162,8 +165,10 @@ bool readWindowRows(JpegDecoder *d, WindowTarget *t, int top, unsigned char *scr
 {
     if (setjmp(d->failed))
         return false;
-    JDIMENSION left = t->wantedLeft;
-    JDIMENSION width = JDIMENSION(t->image->width());
+    // A block's margin each side: at the crop's edge libjpeg upsamples colour as at the
+    // picture's edge, which would differ from the whole decode.
+    JDIMENSION left = t->wantedLeft > CropMargin ? t->wantedLeft - CropMargin : 0;
+    JDIMENSION width = qMin(t->wantedLeft + JDIMENSION(t->image->width()) + CropMargin, d->info.output_width) - left;
     jpeg_crop_scanline(&d->info, &left, &width);
     if (top > 0 && int(jpeg_skip_scanlines(&d->info, JDIMENSION(top))) != top)
         return false;
@@ -207,8 +212,12 @@ FILE *openJpegFile(const QString &fileName)
 
 void checkJpegHeader(const QString &fileName, JpegDecoder &d, FILE *file)
 {
-    if (!readHeader(&d, nullptr, 0, file))
+    if (!readHeader(&d, nullptr, 0, file)) {
+        // libjpeg's own side limit: said as ours is.
+        if (d.errors.msg_code == JERR_IMAGE_TOO_BIG)
+            checkPictureSize(fileName, d.info.image_width, d.info.image_height, true);
         failPicture(fileName, QStringLiteral("dosya bozuk ya da eksik"));
+    }
     checkPictureClaim(fileName, QFileInfo(fileName).size(), d.info.image_width, d.info.image_height,
                       JpegPixelsPerByte, true);
 }
@@ -272,7 +281,9 @@ QImage readJpegWindow(const QString &fileName, int level, const QRect &window, Q
         image.fill(Qt::white);
         return image;
     }
-    QImage rows = part == window ? image : QImage(part.size(), QImage::Format_RGB32);
+    // Rows go straight into the image unless the window reaches past the picture.
+    QImage partial = part == window ? QImage() : QImage(part.size(), QImage::Format_RGB32);
+    QImage &rows = part == window ? image : partial;
     std::vector<unsigned char> scratch(size_t(d.info.output_width) * 4 * RowsPerCall);
     WindowTarget t{&rows, JDIMENSION(part.x())};
     if (!readWindowRows(&d, &t, part.y(), scratch.data())) {
