@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libqt6sql6-sqlite libqt6sql6-psql
   libjpeg-dev libjpeg-turbo-progs libgif-dev
-  libgdal-dev libpq-dev
+  libgdal-dev gdal-bin libpq-dev
   libwmf-dev libexpat1-dev fonts-urw-base35
   libemf2svg-dev
   mdbtools mdbtools-dev
