@@ -130,7 +130,11 @@ void SheetLayer::prepare(const std::shared_ptr<SheetSource> &source)
         cache.request(source, level, QRect(QPoint(area.left() / Tile, area.top() / Tile),
                                            QPoint(area.right() / Tile, area.bottom() / Tile)),
                       false, m_cancelled);
+    // The coarsest level stands in while finer tiles decode; for a huge sheet it would crowd
+    // out what is on screen.
     const QSize coarsest = source->levelSize(SheetSource::MaxLevel);
+    if (qint64(coarsest.width()) * coarsest.height() * 4 > cache.budget() / 8)
+        return;
     cache.request(source, SheetSource::MaxLevel,
                   QRect(0, 0, (coarsest.width() + Tile - 1) / Tile, (coarsest.height() + Tile - 1) / Tile), false,
                   m_cancelled);

@@ -5,11 +5,16 @@
 
 #include <QCoreApplication>
 
+#include <malloc.h>
+
 TileCache::TileCache()
 {
     // One thread for what is on screen and one for what may be next; more would only share
     // the cores with the GUI thread.
     m_pool.setMaxThreadCount(2);
+    // Tiles come and go by the thousand: each in memory of its own, returned to the system when
+    // it goes, rather than in the allocator's heaps, which would keep the worst case for good.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     if (QCoreApplication::instance())
         moveToThread(QCoreApplication::instance()->thread());
 }
