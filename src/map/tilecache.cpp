@@ -17,6 +17,11 @@ TileCache::TileCache()
     mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     if (QCoreApplication::instance())
         moveToThread(QCoreApplication::instance()->thread());
+    // Nothing decodes on while the program ends: what waits is dropped, what runs is finished.
+    qAddPostRoutine([] {
+        instance().m_pool.clear();
+        instance().m_pool.waitForDone();
+    });
 }
 
 TileCache &TileCache::instance()
