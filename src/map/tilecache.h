@@ -13,8 +13,8 @@ class SheetSource;
 
 // The decoded parts of sheets, for the whole process, within one memory budget: tiles of a
 // level of a sheet read in windows, or a whole picture (level WholePicture). The least recently
-// used go first. Decoding runs on the cache's own threads; arrived() and damaged() are emitted
-// in the GUI thread.
+// used go first. Decoding runs on the cache's own two threads; arrived() and damaged() come
+// from them, queued to receivers in the GUI thread.
 class TileCache : public QObject {
     Q_OBJECT
 public:
