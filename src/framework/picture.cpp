@@ -74,7 +74,8 @@ PictureMemory *takePictureMemory(size_t size)
     if (spare && spare->size == size)
         return spare;
     unmapPictureMemory(spare);
-    void *address = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    // Populated in one call: a fault for each of its pages would cost more than the clearing.
+    void *address = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
     if (address == MAP_FAILED)
         return nullptr;
     return new PictureMemory{address, size};
@@ -92,21 +93,34 @@ void failCorruptPicture(const PictureFile &file)
     failPicture(file.name, QStringLiteral("dosya bozuk ya da eksik"));
 }
 
-void checkPictureSize(const PictureFile &file, qint64 width, qint64 height)
+void checkPictureSize(const QString &fileName, qint64 width, qint64 height, bool windowed)
 {
     if (width <= 0 || height <= 0)
-        failPicture(file.name, QStringLiteral("resim boyutu geçersiz: %1 × %2 piksel").arg(width).arg(height));
-    if (width > MaxPictureSide || height > MaxPictureSide || width * height > MaxPicturePixels)
-        failPicture(file.name, QStringLiteral("resim çok büyük: %1 × %2 piksel").arg(width).arg(height));
+        failPicture(fileName, QStringLiteral("resim boyutu geçersiz: %1 × %2 piksel").arg(width).arg(height));
+    const qint64 side = windowed ? MaxWindowedSide : MaxPictureSide;
+    const qint64 pixels = windowed ? MaxWindowedPixels : MaxPicturePixels;
+    if (width > side || height > side || width * height > pixels)
+        failPicture(fileName, QStringLiteral("resim çok büyük: %1 × %2 piksel").arg(width).arg(height));
+}
+
+void checkPictureSize(const PictureFile &file, qint64 width, qint64 height)
+{
+    checkPictureSize(file.name, width, height);
+}
+
+void checkPictureClaim(const QString &fileName, qint64 fileBytes, qint64 width, qint64 height,
+                       double pixelsPerByte, bool windowed)
+{
+    checkPictureSize(fileName, width, height, windowed);
+    const qint64 pixels = width * height;
+    if (pixels > PixelsAlwaysAllowed && double(pixels) > double(fileBytes) * pixelsPerByte)
+        failPicture(fileName,
+                    QStringLiteral("dosya, %1 × %2 piksellik bir resim için çok küçük").arg(width).arg(height));
 }
 
 void checkPictureClaim(const PictureFile &file, qint64 width, qint64 height, double pixelsPerByte)
 {
-    checkPictureSize(file, width, height);
-    const qint64 pixels = width * height;
-    if (pixels > PixelsAlwaysAllowed && double(pixels) > double(file.data.size()) * pixelsPerByte)
-        failPicture(file.name,
-                    QStringLiteral("dosya, %1 × %2 piksellik bir resim için çok küçük").arg(width).arg(height));
+    checkPictureClaim(file.name, file.data.size(), width, height, pixelsPerByte);
 }
 
 QImage allocatePicture(const PictureFile &file, int width, int height, QImage::Format format)

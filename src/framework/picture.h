@@ -17,3 +17,8 @@ QImage loadPicture(const QString &fileName, QString *warning = nullptr);
 // Largest picture accepted, in pixels per side and in total.
 constexpr int MaxPictureSide = 40000;
 constexpr qint64 MaxPicturePixels = 400LL * 1000 * 1000;
+
+// Largest picture read in windows (JPEG and GDAL's formats; see map/sheetsource.h): it is never
+// held whole. 65500 a side is libjpeg's own limit.
+constexpr int MaxWindowedSide = 65500;
+constexpr qint64 MaxWindowedPixels = 2000LL * 1000 * 1000;

@@ -1,9 +1,12 @@
 #include "framework/picture_decoders.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QPainter>
 #include <QSysInfo>
 
 #include <atomic>
+#include <functional>
 #include <cstring>
 #include <mutex>
 
@@ -32,6 +35,8 @@ void registerDrivers()
     std::call_once(once, [] {
         CPLSetConfigOption("GDAL_DISABLE_READDIR_ON_OPEN", "EMPTY_DIR");
         CPLSetConfigOption("GDAL_PAM_ENABLED", "NO");
+        // GDAL's block cache would take 5 % of the machine's memory; sheets are read in windows.
+        CPLSetConfigOption("GDAL_CACHEMAX", "64");
         GDALAllRegister();
     });
 }
@@ -76,7 +81,11 @@ public:
 
 struct DatasetCloser {
     GDALDatasetH dataset;
-    ~DatasetCloser() { GDALClose(dataset); }
+    ~DatasetCloser()
+    {
+        if (dataset)
+            GDALClose(dataset);
+    }
 };
 
 const char *driverFor(const QString &kind)
@@ -98,12 +107,12 @@ QString formatName(const QString &kind)
 }
 
 // GDAL's message, naming the file as the user knows it rather than by its in-memory name.
-QString detail(const GdalErrors &errors, const MemoryFile &memory, const PictureFile &file)
+QString detail(const GdalErrors &errors, const QByteArray &path, const QString &fileName)
 {
     if (errors.first.isEmpty())
         return QString();
     QString text = errors.first;
-    text.replace(QString::fromUtf8(memory.name), QFileInfo(file.name).fileName());
+    text.replace(QString::fromUtf8(path), QFileInfo(fileName).fileName());
     return QStringLiteral("; GDAL: ") + text;
 }
 
@@ -134,71 +143,116 @@ void colourTable(GDALRasterBandH band, QRgb (&table)[256])
     }
 }
 
-// Reads rows [y, y + rows) into the image: colour bands straight into RGB32's bytes, a single
-// band's samples into each pixel's first byte and then through its colour table.
-bool readRows(GDALDatasetH dataset, QImage &image, int y, int rows, bool colour, const QRgb (&table)[256])
+// Reads the source window (full-size pixels) into the target rectangle of the image, reduced
+// to the target's size by GDAL (from the file's overviews where it has them): colour bands
+// straight into RGB32's bytes, a single band's samples into each pixel's first byte and then
+// through its colour table.
+bool readRows(GDALDatasetH dataset, QImage &image, const QRect &target, const QRect &source, bool colour,
+              const QRgb (&table)[256])
 {
-    const int width = image.width();
-    uchar *first = image.scanLine(y);
+    uchar *first = image.scanLine(target.y()) + target.x() * 4;
     const int stride = int(image.bytesPerLine());
+    GDALRasterIOExtraArg extra;
+    INIT_RASTERIO_EXTRA_ARG(extra);
+    extra.eResampleAlg = GRIORA_Average;
     if (colour) {
         // RGB32 is 0xAARRGGBB in this machine's byte order; alpha is already 0xff.
         const bool little = QSysInfo::ByteOrder == QSysInfo::LittleEndian;
         int bands[3] = {3, 2, 1};
         if (!little)
             std::swap(bands[0], bands[2]);
-        return GDALDatasetRasterIO(dataset, GF_Read, 0, y, width, rows, first + (little ? 0 : 1), width, rows,
-                                   GDT_Byte, 3, bands, 4, stride, 1)
+        return GDALDatasetRasterIOEx(dataset, GF_Read, source.x(), source.y(), source.width(), source.height(),
+                                     first + (little ? 0 : 1), target.width(), target.height(), GDT_Byte, 3, bands,
+                                     4, stride, 1, &extra)
             == CE_None;
     }
-    if (GDALRasterIO(GDALGetRasterBand(dataset, 1), GF_Read, 0, y, width, rows, first, width, rows, GDT_Byte, 4,
-                     stride)
+    if (GDALRasterIOEx(GDALGetRasterBand(dataset, 1), GF_Read, source.x(), source.y(), source.width(),
+                       source.height(), first, target.width(), target.height(), GDT_Byte, 4, stride, &extra)
         != CE_None)
         return false;
-    for (int row = y; row < y + rows; ++row) {
+    for (int row = target.top(); row <= target.bottom(); ++row) {
         auto *pixel = reinterpret_cast<QRgb *>(image.scanLine(row));
-        for (int x = 0; x < width; ++x)
+        for (int x = target.left(); x <= target.right(); ++x)
             pixel[x] = table[*reinterpret_cast<const uchar *>(pixel + x)];
     }
     return true;
+}
+
+// Splits [start, start + count) of a level's pixels into those whose 2^level full-size pixels
+// all lie within fullLength and the last one, which may be cut: each part keeps its own
+// reduction ratio, and the whole level and any window of it agree.
+QList<std::pair<int, int>> levelSpans(int start, int count, int fullLength, int level)
+{
+    const int inside = qBound(0, (fullLength >> level) - start, count);
+    QList<std::pair<int, int>> spans;
+    if (inside > 0)
+        spans.append({start, inside});
+    if (count > inside)
+        spans.append({start + inside, count - inside});
+    return spans;
+}
+
+} // namespace
+
+namespace {
+
+struct OpenedGdal {
+    GDALDatasetH dataset;
+    int width;
+    int height;
+    bool colour;
+};
+
+// Opens the file with its own format's driver only and checks its pixel type and size against
+// the file's size in bytes; the caller closes the dataset.
+OpenedGdal openGdal(const QString &fileName, const QByteArray &path, qint64 fileBytes, const QString &kind,
+                    bool windowed, const std::function<QString()> &detail)
+{
+    registerDrivers();
+    const char *const drivers[] = {driverFor(kind), nullptr};
+    GDALDatasetH dataset = GDALOpenEx(path.constData(), GDAL_OF_RASTER | GDAL_OF_READONLY, drivers, nullptr, nullptr);
+    if (!dataset)
+        failPicture(fileName, QStringLiteral("dosya bir %1 resmi değil ya da bozuk%2").arg(formatName(kind), detail()));
+    DatasetCloser closer{dataset};
+
+    const int width = GDALGetRasterXSize(dataset);
+    const int height = GDALGetRasterYSize(dataset);
+    const int bandCount = GDALGetRasterCount(dataset);
+    if (bandCount < 1)
+        failPicture(fileName, QStringLiteral("dosyada resim yok"));
+    const bool colour = bandCount >= 3 && !GDALGetRasterColorTable(GDALGetRasterBand(dataset, 1));
+    for (int i = 1; i <= (colour ? 3 : 1); ++i) {
+        const GDALDataType type = GDALGetRasterDataType(GDALGetRasterBand(dataset, i));
+        if (type != GDT_Byte)
+            failPicture(fileName, QStringLiteral("desteklenmeyen piksel türü: %1").arg(GDALGetDataTypeName(type)));
+    }
+    if (kind == u"png") {
+        checkPictureClaim(fileName, fileBytes, width, height, PngPixelsPerByte, windowed);
+    } else if (kind != u"jp2" && !GDALGetMetadataItem(dataset, "COMPRESSION", "IMAGE_STRUCTURE")) {
+        // Uncompressed: every pixel is in the file.
+        const int bitsPerPixel = bitsOf(GDALGetRasterBand(dataset, 1)) * (colour ? 3 : 1);
+        checkPictureClaim(fileName, fileBytes, width, height, 8.0 / bitsPerPixel, windowed);
+    } else {
+        checkPictureSize(fileName, width, height, windowed);
+    }
+    closer.dataset = nullptr;
+    return {dataset, width, height, colour};
 }
 
 } // namespace
 
 QImage decodeGdal(const PictureFile &file, const QString &kind, QString *warning)
 {
-    registerDrivers();
     GdalErrors errors;
     const MemoryFile memory(file, kind);
-    const char *const drivers[] = {driverFor(kind), nullptr};
-    GDALDatasetH dataset = GDALOpenEx(memory.name.constData(), GDAL_OF_RASTER | GDAL_OF_READONLY, drivers,
-                                      nullptr, nullptr);
-    if (!dataset)
-        failPicture(file.name, QStringLiteral("dosya bir %1 resmi değil ya da bozuk%2")
-                                   .arg(formatName(kind), detail(errors, memory, file)));
-    const DatasetCloser closer{dataset};
-
-    const int width = GDALGetRasterXSize(dataset);
-    const int height = GDALGetRasterYSize(dataset);
-    const int bandCount = GDALGetRasterCount(dataset);
-    if (bandCount < 1)
-        failPicture(file.name, QStringLiteral("dosyada resim yok"));
-    const bool colour = bandCount >= 3 && !GDALGetRasterColorTable(GDALGetRasterBand(dataset, 1));
-    for (int i = 1; i <= (colour ? 3 : 1); ++i) {
-        const GDALDataType type = GDALGetRasterDataType(GDALGetRasterBand(dataset, i));
-        if (type != GDT_Byte)
-            failPicture(file.name, QStringLiteral("desteklenmeyen piksel türü: %1").arg(GDALGetDataTypeName(type)));
-    }
+    const OpenedGdal opened = openGdal(file.name, memory.name, file.data.size(), kind, false,
+                                       [&] { return detail(errors, memory.name, file.name); });
+    const DatasetCloser closer{opened.dataset};
+    GDALDatasetH dataset = opened.dataset;
+    const int width = opened.width;
+    const int height = opened.height;
+    const bool colour = opened.colour;
     GDALRasterBandH band = GDALGetRasterBand(dataset, 1);
-    if (kind == u"png") {
-        checkPictureClaim(file, width, height, PngPixelsPerByte);
-    } else if (kind != u"jp2" && !GDALGetMetadataItem(dataset, "COMPRESSION", "IMAGE_STRUCTURE")) {
-        // Uncompressed: every pixel is in the file.
-        const int bitsPerPixel = bitsOf(band) * (colour ? 3 : 1);
-        checkPictureClaim(file, width, height, 8.0 / bitsPerPixel);
-    } else {
-        checkPictureSize(file, width, height);
-    }
 
     QRgb table[256];
     if (!colour)
@@ -211,14 +265,69 @@ QImage decodeGdal(const PictureFile &file, const QString &kind, QString *warning
     const int step = qBound(MinRowsPerCall, blockHeight, MaxRowsPerCall);
     for (int y = 0; y < height; y += step) {
         const int rows = qMin(step, height - y);
-        if (readRows(dataset, image, y, rows, colour, table))
+        if (readRows(dataset, image, QRect(0, y, width, rows), QRect(0, y, width, rows), colour, table))
             continue;
         if (y == 0)
             failPicture(file.name,
-                        QStringLiteral("dosya bozuk ya da eksik%1").arg(detail(errors, memory, file)));
+                        QStringLiteral("dosya bozuk ya da eksik%1").arg(detail(errors, memory.name, file.name)));
         whitenRows(image, y, height - y);
         reportDamage(file, warning);
         break;
     }
+    return image;
+}
+
+QSize gdalFileSize(const QString &fileName, const QString &kind)
+{
+    GdalErrors errors;
+    const QByteArray path = QFile::encodeName(fileName);
+    if (!QFileInfo::exists(fileName))
+        failPicture(fileName, QStringLiteral("dosya bulunamadı"));
+    const OpenedGdal opened = openGdal(fileName, path, QFileInfo(fileName).size(), kind, true,
+                                       [&] { return detail(errors, path, fileName); });
+    GDALClose(opened.dataset);
+    return QSize(opened.width, opened.height);
+}
+
+QImage readGdalWindow(const QString &fileName, const QString &kind, int level, const QRect &window,
+                      QString *warning)
+{
+    GdalErrors errors;
+    const QByteArray path = QFile::encodeName(fileName);
+    if (!QFileInfo::exists(fileName))
+        failPicture(fileName, QStringLiteral("dosya bulunamadı"));
+    const OpenedGdal opened = openGdal(fileName, path, QFileInfo(fileName).size(), kind, true,
+                                       [&] { return detail(errors, path, fileName); });
+    const DatasetCloser closer{opened.dataset};
+    QRgb table[256];
+    if (!opened.colour)
+        colourTable(GDALGetRasterBand(opened.dataset, 1), table);
+    QImage image(window.size(), QImage::Format_RGB32);
+    if (image.isNull())
+        failPicture(fileName, QStringLiteral("resim için bellek yetersiz"));
+    image.fill(Qt::white);
+    // The level's pixels under the window, and the full-size pixels they come from.
+    const QSize full(opened.width, opened.height);
+    const QSize levelSize((full.width() + (1 << level) - 1) >> level, (full.height() + (1 << level) - 1) >> level);
+    const QRect part = window & QRect(QPoint(0, 0), levelSize);
+    if (part.isEmpty())
+        return image;
+    QImage partial = part == window ? QImage() : QImage(part.size(), QImage::Format_RGB32);
+    QImage &rows = part == window ? image : partial;
+    bool read = true;
+    for (const auto &[x, columns] : levelSpans(part.x(), part.width(), full.width(), level))
+        for (const auto &[y, lines] : levelSpans(part.y(), part.height(), full.height(), level)) {
+            const QRect source =
+                QRect(x << level, y << level, columns << level, lines << level) & QRect(QPoint(0, 0), full);
+            read = read
+                && readRows(opened.dataset, rows, QRect(x - part.x(), y - part.y(), columns, lines), source,
+                            opened.colour, table);
+        }
+    if (!read) {
+        rows.fill(Qt::white);
+        reportDamage(PictureFile{fileName, {}}, warning);
+    }
+    if (part != window)
+        QPainter(&image).drawImage(part.topLeft() - window.topLeft(), rows);
     return image;
 }

@@ -1,10 +1,14 @@
 #include "framework/picture_decoders.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QPainter>
 #include <QSysInfo>
 
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -31,6 +35,9 @@ constexpr long MaxLibraryMemory = 1024L * 1024 * 1024;
 constexpr double JpegPixelsPerByte = 1024;
 
 constexpr int RowsPerCall = 16;
+
+// The widest block (iMCU) of any sampling, in output pixels.
+constexpr JDIMENSION CropMargin = 16;
 
 void onFatalError(j_common_ptr info);
 void onMessage(j_common_ptr info, int level);
@@ -82,7 +89,8 @@ void onProgress(j_common_ptr info)
     }
 }
 
-bool readHeader(JpegDecoder *d, const unsigned char *bytes, unsigned long size)
+// From memory, or from file when it is given.
+bool readHeader(JpegDecoder *d, const unsigned char *bytes, unsigned long size, FILE *file = nullptr)
 {
     if (setjmp(d->failed))
         return false;
@@ -90,17 +98,22 @@ bool readHeader(JpegDecoder *d, const unsigned char *bytes, unsigned long size)
     d->info.mem->max_memory_to_use = MaxLibraryMemory;
     d->progress.progress_monitor = onProgress;
     d->info.progress = &d->progress;
-    jpeg_mem_src(&d->info, bytes, size);
+    if (file)
+        jpeg_stdio_src(&d->info, file);
+    else
+        jpeg_mem_src(&d->info, bytes, size);
     jpeg_read_header(&d->info, TRUE);
     return true;
 }
 
-bool startDecompress(JpegDecoder *d)
+bool startDecompress(JpegDecoder *d, int level = 0)
 {
     if (setjmp(d->failed))
         return false;
     d->cmyk = d->info.jpeg_color_space == JCS_CMYK || d->info.jpeg_color_space == JCS_YCCK;
     d->info.out_color_space = d->cmyk ? JCS_CMYK : Rgb32Space;
+    d->info.scale_num = 1;
+    d->info.scale_denom = 1U << level;
     jpeg_start_decompress(&d->info);
     return true;
 }
@@ -138,15 +151,86 @@ bool readRows(JpegDecoder *d, unsigned char *bits, qsizetype stride)
     return true;
 }
 
-[[noreturn]] void failJpeg(const PictureFile &file, const JpegDecoder &d)
+// Where window rows go: image's rows from its top, its columns from wantedLeft of the level.
+struct WindowTarget {
+    QImage *image;
+    JDIMENSION wantedLeft;
+    int rowsDone = 0;
+};
+
+// Decodes only the target's columns (libjpeg widens them to whole blocks) of the rows
+// [top, top + image height), RowsPerCall rows at a time through scratch. The rows above are
+// skipped without their colour conversion and the rows below are never read.
+bool readWindowRows(JpegDecoder *d, WindowTarget *t, int top, unsigned char *scratch)
+{
+    if (setjmp(d->failed))
+        return false;
+    // A block's margin each side: at the crop's edge libjpeg upsamples colour as at the
+    // picture's edge, which would differ from the whole decode.
+    JDIMENSION left = t->wantedLeft > CropMargin ? t->wantedLeft - CropMargin : 0;
+    JDIMENSION width = qMin(t->wantedLeft + JDIMENSION(t->image->width()) + CropMargin, d->info.output_width) - left;
+    jpeg_crop_scanline(&d->info, &left, &width);
+    if (top > 0 && int(jpeg_skip_scanlines(&d->info, JDIMENSION(top))) != top)
+        return false;
+    const qsizetype stride = qsizetype(d->info.output_width) * 4;
+    const size_t skip = size_t(t->wantedLeft - left) * 4;
+    const size_t bytes = size_t(t->image->width()) * 4;
+    JSAMPROW lines[RowsPerCall];
+    while (t->rowsDone < t->image->height()) {
+        const int wanted = qMin(RowsPerCall, t->image->height() - t->rowsDone);
+        for (int i = 0; i < wanted; ++i)
+            lines[i] = scratch + i * stride;
+        const int got = int(jpeg_read_scanlines(&d->info, lines, JDIMENSION(wanted)));
+        if (got <= 0)
+            return false;
+        if (d->cmyk)
+            cmykRowsToRgb(d, scratch, stride, 0, got);
+        for (int i = 0; i < got; ++i)
+            std::memcpy(t->image->scanLine(t->rowsDone + i), scratch + i * stride + skip, bytes);
+        t->rowsDone += got;
+    }
+    return true;
+}
+
+struct StdioFile {
+    FILE *file;
+    ~StdioFile()
+    {
+        if (file)
+            std::fclose(file);
+    }
+};
+
+FILE *openJpegFile(const QString &fileName)
+{
+    FILE *file = std::fopen(QFile::encodeName(fileName).constData(), "rb");
+    if (!file)
+        failPicture(fileName, QFile::exists(fileName) ? QStringLiteral("dosya açılamadı")
+                                                      : QStringLiteral("dosya bulunamadı"));
+    return file;
+}
+
+void checkJpegHeader(const QString &fileName, JpegDecoder &d, FILE *file)
+{
+    if (!readHeader(&d, nullptr, 0, file)) {
+        // libjpeg's own side limit: said as ours is.
+        if (d.errors.msg_code == JERR_IMAGE_TOO_BIG)
+            checkPictureSize(fileName, d.info.image_width, d.info.image_height, true);
+        failPicture(fileName, QStringLiteral("dosya bozuk ya da eksik"));
+    }
+    checkPictureClaim(fileName, QFileInfo(fileName).size(), d.info.image_width, d.info.image_height,
+                      JpegPixelsPerByte, true);
+}
+
+[[noreturn]] void failJpeg(const QString &fileName, const JpegDecoder &d)
 {
     if (d.tooManyScans)
-        failPicture(file.name, QStringLiteral("JPEG dosyasında %1'den fazla tarama var").arg(MaxScans));
+        failPicture(fileName, QStringLiteral("JPEG dosyasında %1'den fazla tarama var").arg(MaxScans));
     const int code = d.errors.msg_code;
     if (code == JERR_NO_BACKING_STORE || code == JERR_OUT_OF_MEMORY)
-        failPicture(file.name, QStringLiteral("resmi çözmek için gereken bellek %1 MB sınırını aşıyor")
-                                   .arg(MaxLibraryMemory / (1024 * 1024)));
-    failCorruptPicture(file);
+        failPicture(fileName, QStringLiteral("resmi çözmek için gereken bellek %1 MB sınırını aşıyor")
+                                  .arg(MaxLibraryMemory / (1024 * 1024)));
+    failPicture(fileName, QStringLiteral("dosya bozuk ya da eksik"));
 }
 
 } // namespace
@@ -159,17 +243,60 @@ QImage decodeJpeg(const PictureFile &file, QString *warning)
         failCorruptPicture(file);
     checkPictureClaim(file, d.info.image_width, d.info.image_height, JpegPixelsPerByte);
     if (!startDecompress(&d))
-        failJpeg(file, d);
+        failJpeg(file.name, d);
 
     QImage image = allocatePicture(file, int(d.info.output_width), int(d.info.output_height), QImage::Format_RGB32);
     if (!readRows(&d, image.bits(), image.bytesPerLine())) {
         const int decoded = int(d.info.output_scanline);
         if (decoded == 0 || d.tooManyScans)
-            failJpeg(file, d);
+            failJpeg(file.name, d);
         whitenRows(image, decoded, image.height() - decoded);
         d.damaged = true;
     }
     if (d.damaged)
         reportDamage(file, warning);
+    return image;
+}
+
+QSize jpegFileSize(const QString &fileName)
+{
+    const StdioFile file{openJpegFile(fileName)};
+    JpegDecoder d;
+    checkJpegHeader(fileName, d, file.file);
+    return QSize(int(d.info.image_width), int(d.info.image_height));
+}
+
+QImage readJpegWindow(const QString &fileName, int level, const QRect &window, QString *warning)
+{
+    const StdioFile file{openJpegFile(fileName)};
+    JpegDecoder d;
+    checkJpegHeader(fileName, d, file.file);
+    if (!startDecompress(&d, level))
+        failJpeg(fileName, d);
+    const QRect part = window & QRect(0, 0, int(d.info.output_width), int(d.info.output_height));
+    QImage image(window.size(), QImage::Format_RGB32);
+    if (image.isNull())
+        failPicture(fileName, QStringLiteral("resim için bellek yetersiz"));
+    if (part.isEmpty()) {
+        image.fill(Qt::white);
+        return image;
+    }
+    // Rows go straight into the image unless the window reaches past the picture.
+    QImage partial = part == window ? QImage() : QImage(part.size(), QImage::Format_RGB32);
+    QImage &rows = part == window ? image : partial;
+    std::vector<unsigned char> scratch(size_t(d.info.output_width) * 4 * RowsPerCall);
+    WindowTarget t{&rows, JDIMENSION(part.x())};
+    if (!readWindowRows(&d, &t, part.y(), scratch.data())) {
+        if (t.rowsDone == 0 && part.y() == 0)
+            failJpeg(fileName, d);
+        whitenRows(rows, t.rowsDone, rows.height() - t.rowsDone);
+        d.damaged = true;
+    }
+    if (part != window) {
+        image.fill(Qt::white);
+        QPainter(&image).drawImage(part.topLeft() - window.topLeft(), rows);
+    }
+    if (d.damaged)
+        reportDamage(PictureFile{fileName, {}}, warning);
     return image;
 }

@@ -2,6 +2,7 @@
 #include "framework/dbgrid.h"
 #include "framework/dblookupcombo.h"
 #include "framework/formparts.h"
+#include "framework/messages.h"
 #include "map/colorswatch.h"
 #include "map/uHarita.h"
 
@@ -90,7 +91,8 @@ void TfHarita::buildControls()
     ScrollBox1->setFrameStyle(QFrame::NoFrame);
     viewLayout->addWidget(ScrollBox1);
     ScrollBox1->installEventFilter(this);
-    Image1 = new MapLayer(QStringLiteral("Image1"), ScrollBox1);
+    Image1 = new SheetLayer(QStringLiteral("Image1"), ScrollBox1);
+    connect(Image1, &SheetLayer::damaged, this, [](const QString &warning) { showError(warning); });
     Image1->setGeometry(0, 0, 10000, 1206);
     Image3 = new MapLayer(QStringLiteral("Image3"), ScrollBox1);
     Image3->setGeometry(0, 0, 30, 30);

@@ -3,8 +3,8 @@
 #include "app/uGenel.h"
 #include "framework/dataset.h"
 #include "framework/messages.h"
-#include "framework/picture.h"
 #include "map/coords.h"
+#include "map/sheetneighbours.h"
 #include "map/uHarita.h"
 #include "overview/uKucukHarita.h"
 
@@ -63,7 +63,11 @@ void TfHarita::SelectSheet(int index)
     Image2->resize(ScrollBox1->size());
 
     QString damage;
-    Image1->setPicture(loadPicture(resolveDataFile(DataDir, ad), &damage));
+    Image1->setSheet(resolveDataFile(DataDir, ad), &damage);
+    QStringList neighbours;
+    for (int i : sheetNeighbours(Sheets, FindSheet(CurrentSheet)))
+        neighbours.append(resolveDataFile(DataDir, Sheets[size_t(i)].ad));
+    Image1->prefetch(neighbours);
 
     if (AddMode) {
         MarkColor = QColor(0, 128, 0);

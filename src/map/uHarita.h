@@ -2,6 +2,7 @@
 #include "data/connection.h"
 #include "data/georef.h"
 #include "map/maplayer.h"
+#include "map/sheetlayer.h"
 #include "overview/mainmap.h"
 #include "places/sheetplaces.h"
 
@@ -111,7 +112,7 @@ public:
     QFrame *Panel5 = nullptr;
     QFrame *Panel1 = nullptr;
     QFrame *ScrollBox1 = nullptr;
-    MapLayer *Image1 = nullptr;
+    SheetLayer *Image1 = nullptr;
     MapLayer *Image3 = nullptr;
     MapLayer *Image2 = nullptr;
     QFrame *Panel2 = nullptr;
