@@ -46,6 +46,7 @@ void TfHarita::buildDatasets()
 {
     qHarita = new Dataset(QStringLiteral("qHarita"), ADOConnection1, this);
     qHarita->setSql(QStringLiteral("select * from harita order by px"));
+    qHarita->setPagedOrder(QStringLiteral("px")); // a gazetteer may hold millions of places
     qPafta = new Dataset(QStringLiteral("qPafta"), ADOConnection1, this);
     qPafta->setSql(QStringLiteral("select * from pafta order by num"));
     qTip = new Dataset(QStringLiteral("qTip"), ADOConnection1, this);
@@ -54,11 +55,7 @@ void TfHarita::buildDatasets()
     qTemp = new Dataset(QStringLiteral("qTemp"), ADOConnection1, this);
 
     qHarita->beforePost = [this](Dataset &d) { qHaritaBeforePost(d); };
-    qHarita->afterPost = [this](Dataset &d) {
-        sheetPlaces.invalidate();
-        qHaritaAfterPost(d);
-    };
-    connect(qHarita, &Dataset::rowsReset, this, [this] { sheetPlaces.invalidate(); });
+    qHarita->afterPost = [this](Dataset &d) { qHaritaAfterPost(d); };
     connect(qHarita, &Dataset::dataChanged, this, [this](const QString &f) { guarded([&] { dHaritaDataChange(f); }); });
     connect(qAra, &Dataset::dataChanged, this, [this](const QString &f) { guarded([&] { dAraDataChange(f); }); });
 }

@@ -1,7 +1,6 @@
 #pragma once
 #include "data/connection.h"
 #include "map/maplayer.h"
-#include "places/sheetplaces.h"
 
 #include <QColor>
 #include <QImage>
@@ -156,7 +155,6 @@ private:
     // Asks about a changed, unsaved place before the program ends; false keeps it running.
     bool mayEnd();
 
-    SheetPlacesIndex sheetPlaces;
 };
 
 extern TfHarita *fHarita;

@@ -1,20 +1,15 @@
 #include "places/sheetplaces.h"
 #include "framework/dataset.h"
+#include "places/statements.h"
 
-const std::vector<int> &SheetPlacesIndex::rowsOn(const Dataset &places, const QString &sheet)
+void markPlacesOnSheet(Connection &connection, const QString &sheet, const std::function<void(int px, int py)> &mark)
 {
-    if (!m_valid) {
-        m_bySheet.clear();
-        const int pafta = places.fieldIndex(QStringLiteral("pafta"));
-        const int rows = places.recordCount();
-        for (int row = 0; row < rows; ++row) {
-            const QVariant num = places.valueAt(row, pafta);
-            if (!num.isNull())
-                m_bySheet[num.toString()].push_back(row);
-        }
-        m_valid = true;
+    Dataset rows(QStringLiteral("qHarita"), connection);
+    rows.setSql(
+        QStringLiteral("select px, py from harita where pafta = %1 order by px").arg(statements::quoted(sheet)));
+    rows.open();
+    for (int row = 0; row < rows.recordCount(); ++row) {
+        const int x = rows.integerAt(row, 0);
+        mark(x, rows.integerAt(row, 1));
     }
-    static const std::vector<int> none;
-    const auto it = m_bySheet.constFind(sheet);
-    return it == m_bySheet.constEnd() ? none : *it;
 }

@@ -1,19 +1,13 @@
 #pragma once
-#include <QHash>
 #include <QString>
-#include <vector>
 
-class Dataset;
+#include <functional>
 
-// The rows of each sheet's places in the place dataset's snapshot, in row order, so that a
-// marking pass costs what the sheet holds. The owner invalidates it whenever rows are
-// saved, added, removed or re-read.
-class SheetPlacesIndex {
-public:
-    void invalidate() { m_valid = false; }
-    const std::vector<int> &rowsOn(const Dataset &places, const QString &sheet);
+class Connection;
 
-private:
-    bool m_valid = false;
-    QHash<QString, std::vector<int>> m_bySheet;
-};
+// Calls mark(px, py) for each place of one sheet in px order, as the place dataset holds
+// them. They are read from harita each time (the (pafta, px) index answers), so that a
+// marking pass costs what the sheet holds, not what the table holds, and sees every row
+// saved. px and py are read with the integer conversion: a value that is not a number
+// throws its error, after the places before it were marked.
+void markPlacesOnSheet(Connection &connection, const QString &sheet, const std::function<void(int px, int py)> &mark);
