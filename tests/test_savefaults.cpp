@@ -196,29 +196,6 @@ bool isRoot()
     return geteuid() == 0;
 }
 
-// The immutable attribute stops writes even by root, and even through a file already open.
-class ReadOnly {
-public:
-    explicit ReadOnly(const QStringList &paths) : m_paths(paths) { set(true); }
-    ~ReadOnly() { set(false); }
-    void set(bool on)
-    {
-        for (const QString &path : m_paths) {
-            const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
-            int flags = 0;
-            if (fd < 0 || ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0)
-                qFatal("cannot read the attributes of %s", qPrintable(path));
-            flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
-            if (ioctl(fd, FS_IOC_SETFLAGS, &flags) != 0)
-                qFatal("cannot make %s read-only", qPrintable(path));
-            ::close(fd);
-        }
-    }
-
-private:
-    QStringList m_paths;
-};
-
 // A small file system of its own, so that filling it fills nothing else.
 class SmallDisk {
 public:

@@ -12,7 +12,8 @@ void TfHarita::OkuVeIsaretle()
     Image2Temizle();
     // The first move ends a pending edit (saving it, or refusing and ending the pass here).
     qHarita->first();
-    markPlacesOnSheet(ADOConnection1, uGenel::CurrentSheet, [this](int x, int y) { DrawPlaceMark(x, y); });
+    markPlacesOnSheet(ADOConnection1, uGenel::CurrentSheet, Image1->pos(), Image2->size(),
+                      [this](int x, int y) { DrawPlaceMark(x, y); });
     qHarita->last();
     Image2->update();
     Image2->raise();

@@ -1,13 +1,17 @@
 #pragma once
+#include <QPoint>
+#include <QSize>
 #include <QString>
 
 #include <functional>
 
 class Connection;
 
-// Calls mark(px, py) for each place of one sheet in px order, as the place dataset holds
-// them. They are read from harita each time (the (pafta, px) index answers), so that a
-// marking pass costs what the sheet holds, not what the table holds, and sees every row
-// saved. px and py are read with the integer conversion: a value that is not a number
-// throws its error, after the places before it were marked.
-void markPlacesOnSheet(Connection &connection, const QString &sheet, const std::function<void(int px, int py)> &mark);
+// Calls mark(px, py), in px order, for each place of one sheet that may fall on an overlay
+// of the given size with the sheet placed at origin: every place that DrawPlaceMark would
+// draw, and those beside them, which it leaves. They are read from harita each time (the
+// (pafta, px) index answers), so a marking pass costs what the view shows, not what the
+// table holds, and sees every row saved. px and py are read with the integer conversion:
+// a value that is not a number throws its error after the places before it were marked.
+void markPlacesOnSheet(Connection &connection, const QString &sheet, QPoint origin, QSize overlay,
+                       const std::function<void(int px, int py)> &mark);
