@@ -6,9 +6,7 @@
 #include "textconv.h"
 #include "data/connection.h"
 
-#include <QSqlDriver>
 #include <QSqlIndex>
-#include <QSqlQuery>
 
 #include <algorithm>
 #include <climits>
