@@ -41,6 +41,12 @@ struct Dataset::Private {
             return row - start;
         if (row < 0 || !pages || state == State::Insert)
             return -1;
+        readPage(row);
+        return row - start < rows.rowCount() ? row - start : -1;
+    }
+
+    void readPage(int row)
+    {
         Snapshot page;
         try {
             start = pages->load(connection.database(), row, page);
@@ -49,7 +55,6 @@ struct Dataset::Private {
             throw;
         }
         rows = std::move(page);
-        return row - start < rows.rowCount() ? row - start : -1;
     }
 
     int count()
@@ -68,6 +73,8 @@ struct Dataset::Private {
     int appendRow(int count)
     {
         local(count - 1);
+        if (pages && start + rows.rowCount() != count)
+            readPage(std::max(count - 1, 0)); // a page read before others deleted rows
         rows.appendNullRow();
         return count;
     }
