@@ -396,7 +396,7 @@ void Dataset::first()
 {
     requireOpen();
     endEdit();
-    const bool empty = recordCount() == 0;
+    const bool empty = d->pages ? d->local(0) < 0 : recordCount() == 0;
     setCurrent(empty ? -1 : 0, true, empty);
 }
 
