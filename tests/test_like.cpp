@@ -4,6 +4,7 @@
 #include "data/searchindex.h"
 #include "pgtestsupport.h"
 #include "savefaults.h"
+#include "testsupport.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>

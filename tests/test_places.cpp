@@ -291,6 +291,47 @@ private slots:
         QVERIFY(!marked(QPoint(10, 0)));
     }
 
+    // The sheet scrolled 100 px left: the pass still reads exactly the places that land on
+    // the overlay, a fraction counting where it rounds to. "" is a sheet with no places.
+    void markingScrolledSheet_data()
+    {
+        QTest::addColumn<QString>("px");
+        QTest::addColumn<int>("ringX");
+        QTest::addColumn<bool>("drawn");
+        QTest::newRow("left edge") << "100" << 10 << true;
+        QTest::newRow("one left of it") << "99" << 9 << false;
+        QTest::newRow("right edge") << "840" << 730 << true;
+        QTest::newRow("one right of it") << "841" << 731 << false;
+        QTest::newRow("a fraction rounded onto the edge") << "840.4" << 730 << true;
+        QTest::newRow("a fraction rounded beyond it") << "841.4" << 731 << false;
+        QTest::newRow("no places") << "" << 10 << false;
+    }
+    void markingScrolledSheet()
+    {
+        QFETCH(QString, px);
+        QFETCH(int, ringX);
+        QFETCH(bool, drawn);
+        TempRegion r;
+        const QString first = r.region.sheetNumbers.first();
+        sql(r, "delete from harita");
+        if (!px.isEmpty())
+            sql(r, QString("insert into harita (isim, px, py, pafta) values ('Kenar', %1, 300, '%2')").arg(px, first));
+        RunningZemira z(r.dir());
+        fHarita->show();
+        fHarita->TrackBar1->setValue(100);
+        QCOMPARE(fHarita->Image1->x(), -100);
+        QTest::mouseClick(fHarita->Button4, Qt::LeftButton);
+        QCOMPARE(marked(QPoint(ringX, 300)), drawn);
+        if (px.isEmpty()) {
+            const QImage overlay = fHarita->Image2->picture().convertToFormat(QImage::Format_ARGB32);
+            int drawnPixels = 0;
+            for (int y = 0; y < overlay.height(); ++y)
+                for (int x = 0; x < overlay.width(); ++x)
+                    drawnPixels += qAlpha(overlay.pixel(x, y)) != 0;
+            QCOMPARE(drawnPixels, 0);
+        }
+    }
+
     void addAnywayNearAStoredPlace()
     {
         TempRegion r;

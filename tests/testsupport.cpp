@@ -15,6 +15,11 @@
 #include <QMouseEvent>
 #include <QTest>
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 QString fixturePath(const QString &relative)
 {
     return QStringLiteral(ZEMIRA_FIXTURES "/") + relative;
@@ -144,4 +149,18 @@ void moveTo(QWidget *widget, QPoint pos)
 {
     QMouseEvent event(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(widget, &event);
+}
+
+void ReadOnly::set(bool on)
+{
+    for (const QString &path : m_paths) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+        int flags = 0;
+        if (fd < 0 || ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0)
+            qFatal("cannot read the attributes of %s", qPrintable(path));
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        if (ioctl(fd, FS_IOC_SETFLAGS, &flags) != 0)
+            qFatal("cannot make %s read-only", qPrintable(path));
+        ::close(fd);
+    }
 }

@@ -69,3 +69,14 @@ public:
 // Sends a mouse press, move or key through the real widget.
 void clickAt(QWidget *widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton);
 void moveTo(QWidget *widget, QPoint pos);
+
+// The immutable attribute stops writes even by root, and even through a file already open.
+class ReadOnly {
+public:
+    explicit ReadOnly(const QStringList &paths) : m_paths(paths) { set(true); }
+    ~ReadOnly() { set(false); }
+    void set(bool on);
+
+private:
+    QStringList m_paths;
+};

@@ -1,5 +1,6 @@
 #include "connection.h"
 #include "postgres.h"
+#include "schema.h"
 #include "searchindex.h"
 #include "turkishfold.h"
 #include "framework/errors.h"
@@ -110,6 +111,7 @@ void Connection::open(const QString &target, const std::function<void(int percen
         else
             installLike(db);
         checkTables(db);
+        preparePlaceIndexes(db);
         if (!m_postgres)
             requireRollbackJournal(db);
         searchindex::prepare(db, indexProgress);

@@ -5,6 +5,19 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+namespace {
+
+const QStringList placeIndexes = {
+    // A sheet's places, for marking and for the nearby check.
+    QStringLiteral("create index if not exists harita_pafta on harita (pafta, px)"),
+    // The place dataset's pages in px order. Made on an expression, so that a search's plain
+    // "order by px" never walks it: for a LIKE over every row that is many times slower than
+    // scanning and sorting.
+    QStringLiteral("create index if not exists harita_sira on harita ((coalesce(px, null)), id)"),
+};
+
+} // namespace
+
 void createSchema(QSqlDatabase &db)
 {
     const bool pg = db.driverName() == QLatin1String("QPSQL");
@@ -15,12 +28,16 @@ void createSchema(QSqlDatabase &db)
         QStringLiteral("create table tipler (%1, ad text)").arg(key),
         QStringLiteral("create table pafta (%1, num text, ad text, px integer, py integer, "
                        "px0 integer, py0 integer, kucuk text)").arg(key),
-        // For the nearby check. No index on px alone: reading a whole table, or a search's
-        // hits, "order by px" through it is many times slower than scanning and sorting.
-        QStringLiteral("create index harita_pafta on harita (pafta, px)"),
     };
     QSqlQuery q(db);
-    for (const QString &s : statements)
+    for (const QString &s : statements + placeIndexes)
         if (!q.exec(s))
             throw Error(q.lastError().text());
+}
+
+void preparePlaceIndexes(QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    for (const QString &s : placeIndexes)
+        q.exec(s); // a file opened read-only, or a table not ours, is read without them
 }

@@ -1,39 +1,102 @@
 #include "dataset.h"
+#include "dataset_pages.h"
 #include "dataset_snapshot.h"
 #include "dataset_write.h"
 #include "errors.h"
 #include "textconv.h"
 #include "data/connection.h"
 
-#include <QSqlDriver>
-#include <QSqlQuery>
+#include <QSqlIndex>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <memory>
 #include <optional>
 
 struct Dataset::Private {
     explicit Private(Connection &c) : connection(c) {}
     Connection &connection;
     QString sql;
+    QString pagedOrder;
+    std::unique_ptr<RowPages> pages; // while open and paged; rows then hold one page
     Snapshot rows;
+    int start = 0; // row number of rows' first row
     State state = State::Inactive;
     int current = -1;
     bool bof = true;
     bool eof = true;
     Row buffer; // the values of the row being edited
+    Row original; // the row as read when its edit began: what its save checks against
     std::vector<bool> changed;
     int rowBeforeInsert = -1;
     std::exception_ptr rejected;
     std::optional<WriteTarget> target;
 
-    Row storedRow(int row) const
+    // rows' index of a row number, its page read first where paged; -1 when there is no such row.
+    // A new row not yet saved sits at the end of its page, so no other page is read meanwhile.
+    int local(int row)
     {
+        if (row >= start && row - start < rows.rowCount())
+            return row - start;
+        if (row < 0 || !pages || state == State::Insert)
+            return -1;
+        readPage(row);
+        return row - start < rows.rowCount() ? row - start : -1;
+    }
+
+    void readPage(int row)
+    {
+        Snapshot page;
+        try {
+            start = pages->load(connection.database(), row, page);
+        } catch (const Error &) {
+            connection.checkAfterFailure();
+            throw;
+        }
+        rows = std::move(page);
+    }
+
+    int count()
+    {
+        if (!pages)
+            return rows.rowCount();
+        try {
+            return pages->storedCount(connection.database()) + pages->addedCount() + (state == State::Insert ? 1 : 0);
+        } catch (const Error &) {
+            connection.checkAfterFailure();
+            throw;
+        }
+    }
+
+    // Adds the new row after the count rows there are; returns its row number.
+    int appendRow(int count)
+    {
+        local(count - 1);
+        if (pages && start + rows.rowCount() != count)
+            readPage(std::max(count - 1, 0)); // a page read before others deleted rows
+        rows.appendNullRow();
+        return count;
+    }
+
+    Row storedRow(int row)
+    {
+        const int at = local(row);
         Row values(std::size_t(rows.columnCount()));
-        for (int c = 0; c < rows.columnCount(); ++c)
-            values[std::size_t(c)] = rows.variant(row, c);
+        for (int c = 0; c < rows.columnCount() && at >= 0; ++c)
+            values[std::size_t(c)] = rows.variant(at, c);
         return values;
+    }
+
+    std::unique_ptr<RowPages> pagesFor(QSqlDatabase &db) const
+    {
+        if (pagedOrder.isEmpty())
+            return {};
+        const QString table = tableOfSelect(sql);
+        const QSqlIndex key = db.primaryIndex(table);
+        if (key.count() != 1)
+            return {};
+        return std::make_unique<RowPages>(table, pagedOrder, key.fieldName(0));
     }
 };
 
@@ -73,22 +136,6 @@ int32_t variantInt(const QVariant &v)
     }
 }
 
-void loadRows(QSqlDatabase db, const QString &sql, Snapshot &rows)
-{
-    if (db.driverName() == QLatin1String("QSQLITE")) {
-        // Read through SQLite itself: QtSql's per-value QVariants make a large open twice as slow.
-        const QVariant handle = db.driver()->handle();
-        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
-            if (sqlite3 *raw = *static_cast<sqlite3 *const *>(handle.constData())) {
-                rows.loadSqlite(raw, sql);
-                return;
-            }
-        }
-    }
-    QSqlQuery query(db);
-    rows.loadQuery(query, sql);
-}
-
 } // namespace
 
 Dataset::Dataset(const QString &name, Connection &connection, QObject *parent)
@@ -112,6 +159,11 @@ QString Dataset::sql() const
     return d->sql;
 }
 
+void Dataset::setPagedOrder(const QString &column)
+{
+    d->pagedOrder = column;
+}
+
 void Dataset::requireOpen() const
 {
     if (d->state == State::Inactive)
@@ -132,14 +184,21 @@ void Dataset::open()
     close();
     Snapshot fresh;
     QSqlDatabase db;
+    std::unique_ptr<RowPages> pages;
     try {
         db = d->connection.database();
-        loadRows(db, d->sql, fresh);
+        pages = d->pagesFor(db);
+        if (pages)
+            pages->load(db, 0, fresh);
+        else
+            fresh.load(db, d->sql);
     } catch (const Error &) {
         d->connection.checkAfterFailure();
         throw;
     }
     d->rows = std::move(fresh);
+    d->pages = std::move(pages);
+    d->start = 0;
     // Found now, while the file has just been readable; a dataset that cannot be written
     // back says so at its first write.
     try {
@@ -162,6 +221,8 @@ void Dataset::close()
         return;
     endEdit();
     d->rows.clear();
+    d->pages.reset();
+    d->start = 0;
     d->target.reset();
     d->state = State::Inactive;
     d->current = -1;
@@ -188,20 +249,30 @@ QString Dataset::refresh()
     const int keyField = d->target ? d->target->keyField : -1;
     QVariant key;
     if (keyField >= 0 && d->current >= 0)
-        key = d->rows.variant(d->current, keyField);
-    Snapshot fresh;
+        key = d->storedRow(d->current)[std::size_t(keyField)];
+    int row = -1;
     try {
-        loadRows(d->connection.database(), d->sql, fresh);
+        if (d->pages) {
+            QSqlDatabase db = d->connection.database();
+            d->pages->reset();
+            row = d->pages->position(db, key);
+            Snapshot page;
+            d->start = d->pages->load(db, std::max(row, 0), page);
+            d->rows = std::move(page);
+        } else {
+            Snapshot fresh;
+            fresh.load(d->connection.database(), d->sql);
+            d->rows = std::move(fresh);
+            row = key.isNull() ? -1 : d->rows.find(keyField, key);
+        }
     } catch (const Error &) {
         d->connection.checkAfterFailure();
         throw;
     }
     if (changedByOthers)
-        return keepEditOnFreshRows(std::move(fresh), key);
+        return keepEditOnFreshRows(row);
     const int oldRow = d->current;
-    d->rows = std::move(fresh);
-    const int count = d->rows.rowCount();
-    int row = key.isNull() ? -1 : d->rows.find(keyField, key);
+    const int count = d->count();
     if (row < 0)
         row = std::min(std::max(oldRow, 0), count - 1);
     d->current = row;
@@ -211,21 +282,21 @@ QString Dataset::refresh()
     return QString();
 }
 
-QString Dataset::keepEditOnFreshRows(Snapshot &&fresh, const QVariant &key)
+QString Dataset::keepEditOnFreshRows(int row)
 {
     const Row typed = d->buffer;
     const std::vector<bool> changed = d->changed;
-    d->rows = std::move(fresh);
-    const int row = d->rows.find(d->target->keyField, key);
     QString note;
     if (row >= 0) {
         d->current = row;
         d->buffer = d->storedRow(row);
+        d->original = d->buffer;
         QStringList theirs;
         for (std::size_t c = 0; c < typed.size(); ++c)
             if (changed[c]) {
-                if (variantText(typed[c]) != d->rows.text(row, int(c)))
-                    theirs << QStringLiteral("%1: \"%2\"").arg(d->rows.names()[int(c)], d->rows.text(row, int(c)));
+                const QString stored = variantText(d->original[c]);
+                if (variantText(typed[c]) != stored)
+                    theirs << QStringLiteral("%1: \"%2\"").arg(d->rows.names()[int(c)], stored);
                 d->buffer[c] = typed[c];
             }
         d->changed = changed;
@@ -237,9 +308,10 @@ QString Dataset::keepEditOnFreshRows(Snapshot &&fresh, const QVariant &key)
                   .arg(theirs.join(QLatin1Char('\n')));
     } else {
         // Deleted meanwhile: saving puts the row back as the user sees it.
-        d->rowBeforeInsert = std::min(d->current, d->rows.rowCount() - 1);
-        d->rows.appendNullRow();
-        d->current = d->rows.rowCount() - 1;
+        d->state = State::Browse;
+        const int count = d->count();
+        d->rowBeforeInsert = std::min(d->current, count - 1);
+        d->current = d->appendRow(count);
         d->buffer = typed;
         d->changed.assign(typed.size(), false);
         for (std::size_t c = 0; c < typed.size(); ++c)
@@ -257,7 +329,7 @@ QString Dataset::keepEditOnFreshRows(Snapshot &&fresh, const QVariant &key)
 
 int Dataset::recordCount() const
 {
-    return d->rows.rowCount();
+    return d->count();
 }
 
 int Dataset::recNo() const
@@ -324,7 +396,7 @@ void Dataset::first()
 {
     requireOpen();
     endEdit();
-    const bool empty = recordCount() == 0;
+    const bool empty = d->pages ? d->local(0) < 0 : recordCount() == 0;
     setCurrent(empty ? -1 : 0, true, empty);
 }
 
@@ -373,7 +445,17 @@ bool Dataset::locate(const QString &field, const QVariant &value)
 {
     const int c = requireField(field);
     endEdit();
-    const int row = d->rows.find(c, value);
+    int row = -1;
+    if (d->pages) {
+        try {
+            row = d->pages->firstWith(d->connection.database(), fieldNames()[c], value);
+        } catch (const Error &) {
+            d->connection.checkAfterFailure();
+            throw;
+        }
+    } else {
+        row = d->rows.find(c, value);
+    }
     if (row < 0)
         return false;
     setCurrent(row, false, false);
@@ -411,13 +493,16 @@ int32_t Dataset::asInteger(const QString &field) const
         return 0;
     if (isEditing())
         return variantInt(d->buffer[std::size_t(c)]);
-    switch (d->rows.kind(d->current, c)) {
+    const int at = d->local(d->current);
+    if (at < 0)
+        return 0;
+    switch (d->rows.kind(at, c)) {
     case Snapshot::Kind::Null:
         return 0;
     case Snapshot::Kind::Integer:
-        return toInt32(d->rows.integer(d->current, c));
+        return toInt32(d->rows.integer(at, c));
     default:
-        return variantInt(d->rows.variant(d->current, c));
+        return variantInt(d->rows.variant(at, c));
     }
 }
 
@@ -428,11 +513,12 @@ bool Dataset::isNull(const QString &field) const
 
 QVariant Dataset::valueAt(int row, int column) const
 {
-    if (row < 0 || row >= recordCount() || column < 0 || column >= d->rows.columnCount())
+    if (column < 0 || column >= d->rows.columnCount())
         return QVariant();
     if (isEditing() && row == d->current)
         return d->buffer[std::size_t(column)];
-    return d->rows.variant(row, column);
+    const int at = d->local(row);
+    return at < 0 ? QVariant() : d->rows.variant(at, column);
 }
 
 int32_t Dataset::integerAt(int row, int column) const
@@ -442,11 +528,12 @@ int32_t Dataset::integerAt(int row, int column) const
 
 QString Dataset::textAt(int row, int column) const
 {
-    if (row < 0 || row >= recordCount() || column < 0 || column >= d->rows.columnCount())
+    if (column < 0 || column >= d->rows.columnCount())
         return QString();
     if (isEditing() && row == d->current)
         return variantText(d->buffer[std::size_t(column)]);
-    return d->rows.text(row, column);
+    const int at = d->local(row);
+    return at < 0 ? QString() : d->rows.text(at, column);
 }
 
 bool Dataset::isIntegerField(const QString &field) const
@@ -469,8 +556,7 @@ void Dataset::append()
     requireOpen();
     endEdit();
     d->rowBeforeInsert = d->current;
-    d->rows.appendNullRow();
-    d->current = recordCount() - 1;
+    d->current = d->appendRow(recordCount());
     d->bof = d->eof = false;
     d->buffer.assign(std::size_t(d->rows.columnCount()), QVariant());
     d->changed.assign(std::size_t(d->rows.columnCount()), false);
@@ -490,6 +576,7 @@ void Dataset::edit()
         return;
     }
     d->buffer = d->storedRow(d->current);
+    d->original = d->buffer;
     d->changed.assign(d->buffer.size(), false);
     d->state = State::Edit;
     emit stateChanged();
@@ -501,11 +588,14 @@ void Dataset::writeCurrent()
         QSqlDatabase db = d->connection.database();
         if (!d->target)
             d->target = resolveWriteTarget(db, objectName(), d->sql, fieldNames());
-        const Row stored = d->state == State::Insert
-            ? insertRow(db, *d->target, d->buffer, d->changed)
-            : updateRow(db, *d->target, d->storedRow(d->current), d->buffer, d->changed);
-        for (int c = 0; c < d->rows.columnCount(); ++c)
-            d->rows.setCell(d->current, c, stored[std::size_t(c)]);
+        const bool inserting = d->state == State::Insert;
+        const Row stored = inserting ? insertRow(db, *d->target, d->buffer, d->changed)
+                                     : updateRow(db, *d->target, d->original, d->buffer, d->changed);
+        if (inserting && d->pages)
+            d->pages->added(stored[std::size_t(d->target->keyField)]);
+        const int at = d->local(d->current);
+        for (int c = 0; c < d->rows.columnCount() && at >= 0; ++c)
+            d->rows.setCell(at, c, stored[std::size_t(c)]);
     } catch (const Error &) {
         d->connection.checkAfterFailure();
         throw;
@@ -533,13 +623,14 @@ void Dataset::cancel()
 {
     if (!isEditing())
         return;
-    if (d->state == State::Insert) {
-        d->rows.removeRow(d->current);
+    const bool inserted = d->state == State::Insert;
+    if (inserted) {
+        d->rows.removeRow(d->local(d->current));
+        d->state = State::Browse;
         const int count = recordCount();
         d->current = count == 0 ? -1 : std::clamp(d->rowBeforeInsert, 0, count - 1);
         d->bof = d->eof = count == 0;
     }
-    const bool inserted = d->state == State::Insert;
     d->state = State::Browse;
     d->buffer.clear();
     d->changed.clear();
@@ -562,7 +653,10 @@ void Dataset::remove()
         QSqlDatabase db = d->connection.database();
         if (!d->target)
             d->target = resolveWriteTarget(db, objectName(), d->sql, fieldNames());
-        deleteRow(db, *d->target, d->storedRow(d->current));
+        const Row original = d->storedRow(d->current);
+        deleteRow(db, *d->target, original);
+        if (d->pages)
+            d->pages->removed(original[std::size_t(d->target->keyField)]);
     } catch (const Error &) {
         d->connection.checkAfterFailure();
         throw;
@@ -571,7 +665,7 @@ void Dataset::remove()
     d->state = State::Browse;
     d->buffer.clear();
     d->changed.clear();
-    d->rows.removeRow(d->current);
+    d->rows.removeRow(d->local(d->current));
     const int count = recordCount();
     d->current = std::min(d->current, count - 1);
     d->bof = d->eof = count == 0;

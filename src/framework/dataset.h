@@ -14,7 +14,8 @@ class Snapshot;
 
 // A query run into a client-side snapshot with a current row, as the windows use it.
 // Rows are read once by open() (exact record count); the snapshot is not re-queried
-// except by refresh(). Changes are written through SQL by the table's primary key.
+// except by refresh() (unless paged, see setPagedOrder). Changes are written through SQL
+// by the table's primary key.
 //
 // The cursor rule: moving, appending, refreshing or closing while a row is being edited
 // first posts a changed row (before-post may refuse with Abort, which ends the move too)
@@ -30,6 +31,12 @@ public:
 
     void setSql(const QString &sql);
     QString sql() const;
+    // For "select * from TABLE order by COLUMN" over a table too large to hold: from the next
+    // open the rows are read a page at a time as they are visited, in the column's order and
+    // then the key's, and counted when a count is first needed. Rows appended since the open
+    // stay after the others until refresh(), as in a snapshot. A table without a one-column
+    // key is read whole.
+    void setPagedOrder(const QString &column);
 
     // Runs the statement anew (an open dataset is closed first). Throws Error with the
     // driver's text and stays closed when the statement fails.
@@ -105,7 +112,7 @@ signals:
 private:
     void requireOpen() const;
     int requireField(const QString &field) const;
-    QString keepEditOnFreshRows(Snapshot &&fresh, const QVariant &key);
+    QString keepEditOnFreshRows(int row);
     void takeRejection();
     void setCurrent(int row, bool bof, bool eof);
     void writeCurrent();

@@ -1,6 +1,8 @@
 #include "dataset_snapshot.h"
 #include "errors.h"
 
+#include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
@@ -8,6 +10,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <bit>
 #include <climits>
 #include <cstring>
@@ -180,6 +183,22 @@ void Snapshot::loadQuery(QSqlQuery &query, const QString &sql)
     if (query.lastError().isValid())
         throw Error(errorText(query.lastError()));
     finishLoad();
+}
+
+void Snapshot::load(QSqlDatabase db, const QString &sql)
+{
+    if (db.driverName() == QLatin1String("QSQLITE")) {
+        // Read through SQLite itself: QtSql's per-value QVariants make a large open twice as slow.
+        const QVariant handle = db.driver()->handle();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
+            if (sqlite3 *raw = *static_cast<sqlite3 *const *>(handle.constData())) {
+                loadSqlite(raw, sql);
+                return;
+            }
+        }
+    }
+    QSqlQuery query(db);
+    loadQuery(query, sql);
 }
 
 void Snapshot::push(Column &c, Kind kind, int64_t payload)
@@ -373,6 +392,23 @@ void Snapshot::removeRow(int row)
         c.payload.erase(c.payload.begin() + row);
     }
     --m_rows;
+}
+
+void Snapshot::reverseRows()
+{
+    for (Column &c : m_columns) {
+        std::reverse(c.kinds.begin(), c.kinds.end());
+        std::reverse(c.payload.begin(), c.payload.end());
+    }
+}
+
+void Snapshot::appendRows(const Snapshot &other, int from, int to)
+{
+    for (int row = from; row < std::min(to, other.rowCount()); ++row) {
+        appendNullRow();
+        for (int c = 0; c < std::min(columnCount(), other.columnCount()); ++c)
+            setCell(m_rows - 1, c, other.variant(row, c));
+    }
 }
 
 void Snapshot::setCell(int row, int column, const QVariant &value)

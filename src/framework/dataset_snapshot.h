@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+class QSqlDatabase;
 class QSqlQuery;
 struct sqlite3;
 
@@ -34,6 +35,8 @@ public:
     void loadSqlite(sqlite3 *db, const QString &sql);
     // Runs sql through QtSql (any driver); throws Error with the driver's text.
     void loadQuery(QSqlQuery &query, const QString &sql);
+    // Either of the above, as suits the connection.
+    void load(QSqlDatabase db, const QString &sql);
     void clear();
 
     int rowCount() const { return m_rows; }
@@ -52,6 +55,8 @@ public:
 
     void appendNullRow();
     void removeRow(int row);
+    void reverseRows();
+    void appendRows(const Snapshot &other, int from, int to); // other's rows [from, to), as far as it has them
     void setCell(int row, int column, const QVariant &value);
 
     std::size_t byteSize() const;

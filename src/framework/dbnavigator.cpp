@@ -64,7 +64,7 @@ void DBNavigator::updateButtons()
 {
     const bool open = m_data.isOpen();
     const bool editing = m_data.isEditing();
-    const bool empty = m_data.recordCount() == 0;
+    const bool empty = m_data.bof() && m_data.eof(); // without counting: a count may cost a table scan
     const bool enabled[] = {open && !m_data.bof(), open && !m_data.bof(), open && !m_data.eof(),
                             open && !m_data.eof(), open, open && !empty, editing, editing, open};
     for (std::size_t i = 0; i < m_buttons.size(); ++i)

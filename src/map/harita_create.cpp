@@ -53,6 +53,7 @@ void TfHarita::buildDatasets()
 {
     qHarita = new Dataset(QStringLiteral("qHarita"), ADOConnection1, this);
     qHarita->setSql(QStringLiteral("select * from harita order by px"));
+    qHarita->setPagedOrder(QStringLiteral("px")); // a gazetteer may hold millions of places
     qPafta = new Dataset(QStringLiteral("qPafta"), ADOConnection1, this);
     qPafta->setSql(QStringLiteral("select * from pafta order by num"));
     qTip = new Dataset(QStringLiteral("qTip"), ADOConnection1, this);
@@ -62,13 +63,11 @@ void TfHarita::buildDatasets()
 
     qHarita->beforePost = [this](Dataset &d) { qHaritaBeforePost(d); };
     qHarita->afterPost = [this](Dataset &d) {
-        sheetPlaces.invalidate();
         if (fKucukHarita)
             fKucukHarita->Layers->placeSaved(d.asString(QStringLiteral("pafta")), d.asInteger(QStringLiteral("px")),
                                              d.asInteger(QStringLiteral("py")));
         qHaritaAfterPost(d);
     };
-    connect(qHarita, &Dataset::rowsReset, this, [this] { sheetPlaces.invalidate(); });
     connect(qHarita, &Dataset::dataChanged, this, [this](const QString &f) { guarded([&] { dHaritaDataChange(f); }); });
     connect(qAra, &Dataset::dataChanged, this, [this](const QString &f) { guarded([&] { dAraDataChange(f); }); });
 }

@@ -32,7 +32,7 @@ void TfHarita::wireHandlers()
         });
     });
     // The middle button pans; the others keep their meaning.
-    for (MapLayer *layer : {Image1, Image2}) {
+    for (MapLayer *layer : {static_cast<MapLayer *>(Image1), Image2}) {
         connect(layer, &MapLayer::mouseMoved, this, [this, layer](QPoint p) {
             guarded([&] {
                 if (panMove(layer, p))

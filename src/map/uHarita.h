@@ -4,7 +4,6 @@
 #include "map/maplayer.h"
 #include "map/sheetlayer.h"
 #include "overview/mainmap.h"
-#include "places/sheetplaces.h"
 
 #include <QColor>
 #include <QImage>
@@ -204,7 +203,6 @@ private:
     // Asks about a changed, unsaved place before the program ends; false keeps it running.
     bool mayEnd();
 
-    SheetPlacesIndex sheetPlaces;
     // The current sheet layer's size at 100 %.
     QSize sheetSize;
     // The view point where a middle-button drag last was; none when not panning.

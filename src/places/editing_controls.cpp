@@ -92,7 +92,7 @@ PlaceEditingControls::PlaceEditingControls(TfHarita &window)
     connect(w.DBGrid1, &QWidget::customContextMenuRequested, menu,
             [this, menu](QPoint at) { menu->popup(w.DBGrid1->viewport()->mapToGlobal(at)); });
 
-    for (MapLayer *layer : {w.Image1, w.Image2, w.Image3}) {
+    for (MapLayer *layer : {static_cast<MapLayer *>(w.Image1), w.Image2, w.Image3}) {
         connect(layer, &MapLayer::mousePressed, this, [this, layer](Qt::MouseButton b, QPoint p) {
             guarded([&] { pressed(layer, b, p); });
         });

@@ -1,25 +1,23 @@
 // Circling the places of the current sheet on the overlay.
 #include "app/uGenel.h"
 #include "framework/dataset.h"
-#include "map/coords.h"
 #include "map/uHarita.h"
+#include "places/sheetplaces.h"
 
 #include <QPainter>
+
+#include <cmath>
 
 void TfHarita::OkuVeIsaretle()
 {
     Image2Temizle();
     // The first move ends a pending edit (saving it, or refusing and ending the pass here).
     qHarita->first();
-    // Rows of the current sheet come from an index kept per snapshot revision, so a pass
-    // costs what the sheet holds, not what the table holds. px and py are read as integers
-    // only there: a value that is not one ends the pass with the conversion's error.
-    const int px = qHarita->fieldIndex(QStringLiteral("px"));
-    const int py = qHarita->fieldIndex(QStringLiteral("py"));
-    for (int row : sheetPlaces.rowsOn(*qHarita, uGenel::CurrentSheet)) {
-        const int x = qHarita->integerAt(row, px);
-        DrawPlaceMark(x, qHarita->integerAt(row, py));
-    }
+    // The sheet pixels under the overlay; below 100 % a view pixel spans several of them.
+    const int margin = int(std::ceil(1 / Zoom()));
+    const QRect area = QRect(viewToSheet(QPoint(0, 0)), viewToSheet(QPoint(Image2->width(), Image2->height())))
+                           .adjusted(-margin, -margin, margin, margin);
+    markPlacesOnSheet(ADOConnection1, uGenel::CurrentSheet, area, [this](int x, int y) { DrawPlaceMark(x, y); });
     qHarita->last();
     Image2->update();
     Image2->raise();
