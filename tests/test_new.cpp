@@ -262,8 +262,8 @@ private slots:
         RunningZemira z(region.dir);
         QCOMPARE(answerer.texts, QStringList());
         const QImage overview = OverviewPicture;
-        QCOMPARE(overview.width(), 400);
-        const double scale = 400.0 / (Columns * 240);
+        QCOMPARE(overview.width(), 320);
+        const double scale = 320.0 / (Columns * 240);
         const DemoWorld world = buildWorld(sheetPictures());
         for (int i = 0; i < int(expected.size()); ++i) {
             const Expected &e = expected[i];

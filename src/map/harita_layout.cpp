@@ -218,6 +218,7 @@ void TfHarita::showGeorefReadout()
 {
     // Two more lines under the readouts; regions without georeferencing keep today's panel.
     Panel4->setFixedHeight(Panel4->height() + 30);
+    Label3->move(Label3->x(), Label3->y() + 30);
     LabelKonum = makeLabel("LabelKonum", Panel4, QString(), {32, 114});
     LabelKonum->setMinimumWidth(150);
     LabelKonum->setMinimumHeight(28);

@@ -39,8 +39,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption version(QStringList{"v", "version"}, QStringLiteral("Sürümü gösterir."));
     parser.addOptions({help, version});
     const QCommandLineOption width(QStringLiteral("width"),
-                                   QStringLiteral("Küçük haritanın genişliği (piksel, 16-4000; verilmezse 400)."),
-                                   QStringLiteral("piksel"), QStringLiteral("400"));
+                                   QStringLiteral("Küçük haritanın genişliği (piksel, 16-4000; verilmezse 320)."),
+                                   QStringLiteral("piksel"), QStringLiteral("320"));
     const QCommandLineOption types(QStringLiteral("types"),
                                    QStringLiteral("Yer türleri bu dosyadan alınır (UTF-8, satır başına bir tür); "
                                                   "verilmezse köy, mahalle, dağ, göl gibi hazır bir liste."),

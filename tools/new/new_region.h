@@ -8,7 +8,7 @@
 struct NewRegionOptions {
     QString scans;                  // folder of sheet images
     QString target;                 // data directory to make
-    int overviewWidth = 400;        // pixels
+    int overviewWidth = 320;        // pixels
     QString typesFile;              // place types, one a line (UTF-8); empty: defaultPlaceTypes()
     std::optional<QSize> grid;      // columns × rows, the last way to place the sheets
     bool force = false;             // replace an existing target
