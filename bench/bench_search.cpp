@@ -89,7 +89,7 @@ int main(int argc, char *argv[])
         Connection sqlite(QStringLiteral("file"));
         const double fileIndex = timedMs([&] { sqlite.open(file); });
         Connection server(QStringLiteral("server"));
-        const bool withServer = argc > 2;
+        const bool withServer = argc > 2 && argv[2][0] != 0; // "" for none, to name fragments alone
         QList<int> heard; // the server's progress of an index build
         const double serverIndex = withServer ? timedMs([&] {
             server.open(QString::fromLocal8Bit(argv[2]), [&](int percent) { heard << percent; });
