@@ -193,6 +193,7 @@ int RowPages::firstWith(QSqlDatabase db, const QString &field, const QVariant &v
     const QVariantList values = null ? QVariantList{} : QVariantList{value};
     const QString without = notAdded(db);
     if (!m_filter.isEmpty()) {
+        // Rows the filter selects now; one changed meanwhile so that it no longer does is not found.
         QSqlQuery q = run(db, QStringLiteral("select %1 from %2 where (%3) and %4").arg(k, table, m_filter, match), values);
         QSet<qint64> matching;
         while (q.next())
@@ -202,11 +203,12 @@ int RowPages::firstWith(QSqlDatabase db, const QString &field, const QVariant &v
             if (matching.contains(keys[i]))
                 return int(i);
     } else {
-    QSqlQuery q = run(db, QStringLiteral("select %1, %2 from %3 where %4%5 order by %1, %2 limit 1")
-                              .arg(o, k, table, match, without.isEmpty() ? QString() : QStringLiteral(" and ") + without),
-                      values);
-    if (q.next())
-        return rowsBefore(db, q.value(0), q.value(1));
+        QSqlQuery q = run(db, QStringLiteral("select %1, %2 from %3 where %4%5 order by %1, %2 limit 1")
+                                  .arg(o, k, table, match,
+                                       without.isEmpty() ? QString() : QStringLiteral(" and ") + without),
+                          values);
+        if (q.next())
+            return rowsBefore(db, q.value(0), q.value(1));
     }
     for (std::size_t i = 0; i < m_added.size(); ++i) {
         QVariantList keyed = values;
