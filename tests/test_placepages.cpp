@@ -2,13 +2,16 @@
 // in px order, across page boundaries, on SQLite and PostgreSQL; rows added stay last until
 // a refresh; the optimistic lock holds when other pages were read meanwhile; the indexes
 // are made where the data set can be written, and everything still works where it cannot.
+// A search read by pages walks exactly the rows and order of the statement read whole.
 #include "data/connection.h"
 #include "data/postgres.h"
 #include "data/schema.h"
+#include "data/searchindex.h"
 #include "framework/dataset.h"
 #include "framework/dataset_pages.h"
 #include "framework/dataset_write.h"
 #include "pgtestsupport.h"
+#include "places/statements.h"
 #include "testsupport.h"
 
 #include <QSqlDatabase>
@@ -127,6 +130,37 @@ struct PagedPlaces {
     Connection connection;
     Dataset q;
 };
+
+// The search dataset as the window sets it up for a name fragment.
+void setSearch(Connection &c, Dataset &q, const QString &name)
+{
+    const QString narrowing = c.isPostgres() ? QString() : searchindex::narrowing(c.database(), '%' + name + '%');
+    q.setSql(statements::search({}, {}, name, narrowing));
+    q.setPagedOrder(QStringLiteral("px"), statements::searchCondition({}, {}, name, narrowing));
+}
+
+std::vector<qlonglong> walk(Dataset &q)
+{
+    std::vector<qlonglong> ids;
+    for (q.first(); !q.eof(); q.next())
+        ids.push_back(q.value(QStringLiteral("id")).toLongLong());
+    return ids;
+}
+
+// What the search finds, in px order and then the key's, as worked out by hand.
+std::vector<qlonglong> found(const Store &store, Connection &c, const QString &name)
+{
+    QSqlQuery q(c.database());
+    q.exec(statements::search({}, {}, name).replace(QStringLiteral("SELECT *"), QStringLiteral("SELECT id")));
+    QSet<qlonglong> matching;
+    while (q.next())
+        matching.insert(q.value(0).toLongLong());
+    std::vector<qlonglong> ids;
+    for (const Place &place : store.expected(c))
+        if (matching.contains(place.id))
+            ids.push_back(place.id);
+    return ids;
+}
 
 void addDrivers(bool withRows = true)
 {
@@ -301,6 +335,93 @@ private slots:
         for (p.q.last(); !p.q.bof(); p.q.prior())
             walked.insert(walked.begin(), p.id());
         QCOMPARE(walked, want);
+    }
+
+    // Pages of a search: the rows of the statement read whole, in its order (ties in px
+    // across page boundaries), through the index and by the scan, counted at the open.
+    void searchWalksTheRowsOfTheStatement_data()
+    {
+        addDrivers(false);
+        QTest::addColumn<QString>("name");
+        for (const bool pg : {false, true})
+            for (const char *name : {"r 1", "1", "yok"})
+                QTest::addRow("%s, %s", pg ? "PostgreSQL" : "SQLite", name) << pg << QString(name);
+    }
+    void searchWalksTheRowsOfTheStatement()
+    {
+        QFETCH(bool, postgres);
+        QFETCH(QString, name);
+        Store store(postgres);
+        PagedPlaces p(store);
+        Store::fill(p.connection.database(), 2345);
+        Store::exec(p.connection.database(), {QStringLiteral("update harita set tip = 'köy' where id % 50 <> 3")});
+        setSearch(p.connection, p.q, name);
+        p.q.open();
+        const std::vector<qlonglong> want = found(store, p.connection, name);
+        QCOMPARE(p.q.recordCount(), int(want.size()));
+        QCOMPARE(walk(p.q), want);
+        if (!postgres) { // SQLite's own order for the statement read whole, ties included
+            QSqlQuery q(p.connection.database());
+            q.exec(statements::search({}, {}, name).replace(QStringLiteral("SELECT *"), QStringLiteral("SELECT id")));
+            std::vector<qlonglong> whole;
+            while (q.next())
+                whole.push_back(q.value(0).toLongLong());
+            QCOMPARE(whole, want);
+        }
+        if (!want.empty()) {
+            p.q.last();
+            QVERIFY(p.q.locate("id", want.front()));
+            QCOMPARE(p.q.recNo(), 0);
+        }
+    }
+
+    // Rows another program changes after the search keep their places with their new values;
+    // a deleted one reads as nulls, so it moves no map; a new search sees the table as it is.
+    void searchRowsChangedMeanwhile_data() { addDrivers(); }
+    void searchRowsChangedMeanwhile()
+    {
+        QFETCH(bool, postgres);
+        Store store(postgres);
+        PagedPlaces mine(store, QStringLiteral("mine")), theirs(store, QStringLiteral("theirs"));
+        Store::fill(mine.connection.database(), 2500);
+        Store::exec(mine.connection.database(), {QStringLiteral("update harita set tip = 'köy'")});
+        setSearch(mine.connection, mine.q, QStringLiteral("Yer"));
+        mine.q.open();
+        const std::vector<qlonglong> before = walk(mine.q);
+        mine.q.first();
+        const qlonglong renamed = before[1500], gone = before[1700];
+        Store::exec(theirs.connection.database(),
+                    {QStringLiteral("update harita set isim = 'Başka' where id = %1").arg(renamed),
+                     QStringLiteral("delete from harita where id = %1").arg(gone)});
+        QCOMPARE(mine.q.recordCount(), 2500);
+        mine.q.moveTo(1500);
+        QCOMPARE(mine.q.asString("isim"), QString("Başka"));
+        mine.q.moveTo(1700);
+        QVERIFY(mine.q.isNull("pafta"));
+        QCOMPARE(mine.q.recordCount(), 2500);
+        mine.q.open();
+        QCOMPARE(mine.q.recordCount(), 2498);
+    }
+
+    // A new search while the last one is read half-way starts from its own first page.
+    void newSearchWhileThePreviousIsMidway_data() { addDrivers(); }
+    void newSearchWhileThePreviousIsMidway()
+    {
+        QFETCH(bool, postgres);
+        Store store(postgres);
+        PagedPlaces p(store);
+        Store::fill(p.connection.database(), 2500);
+        Store::exec(p.connection.database(), {QStringLiteral("update harita set tip = 'köy'")});
+        setSearch(p.connection, p.q, QStringLiteral("Yer"));
+        p.q.open();
+        p.q.moveTo(2100);
+        setSearch(p.connection, p.q, QStringLiteral("r 2"));
+        p.q.open();
+        QCOMPARE(p.q.recNo(), 0);
+        const std::vector<qlonglong> want = found(store, p.connection, QStringLiteral("r 2"));
+        QCOMPARE(p.q.recordCount(), int(want.size()));
+        QCOMPARE(p.q.value("id").toLongLong(), want.front());
+        QCOMPARE(walk(p.q), want);
     }
 };
 

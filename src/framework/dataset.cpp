@@ -19,6 +19,7 @@ struct Dataset::Private {
     Connection &connection;
     QString sql;
     QString pagedOrder;
+    QString pagedFilter;
     std::unique_ptr<RowPages> pages; // while open and paged; rows then hold one page
     Snapshot rows;
     int start = 0; // row number of rows' first row
@@ -61,8 +62,11 @@ struct Dataset::Private {
     {
         if (!pages)
             return rows.rowCount();
+        const int more = pages->addedCount() + (state == State::Insert ? 1 : 0);
+        if (const std::optional<int> known = pages->knownStoredCount())
+            return *known + more;
         try {
-            return pages->storedCount(connection.database()) + pages->addedCount() + (state == State::Insert ? 1 : 0);
+            return pages->storedCount(connection.database()) + more;
         } catch (const Error &) {
             connection.checkAfterFailure();
             throw;
@@ -96,7 +100,7 @@ struct Dataset::Private {
         const QSqlIndex key = db.primaryIndex(table);
         if (key.count() != 1)
             return {};
-        return std::make_unique<RowPages>(table, pagedOrder, key.fieldName(0));
+        return std::make_unique<RowPages>(table, pagedOrder, key.fieldName(0), pagedFilter);
     }
 };
 
@@ -159,9 +163,10 @@ QString Dataset::sql() const
     return d->sql;
 }
 
-void Dataset::setPagedOrder(const QString &column)
+void Dataset::setPagedOrder(const QString &column, const QString &filter)
 {
     d->pagedOrder = column;
+    d->pagedFilter = filter;
 }
 
 void Dataset::requireOpen() const

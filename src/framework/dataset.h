@@ -35,8 +35,9 @@ public:
     // open the rows are read a page at a time as they are visited, in the column's order and
     // then the key's, and counted when a count is first needed. Rows appended since the open
     // stay after the others until refresh(), as in a snapshot. A table without a one-column
-    // key is read whole.
-    void setPagedOrder(const QString &column);
+    // key is read whole. With a filter, the statement's own WHERE condition, the rows it
+    // selects are paged in the same way, their number known at the open.
+    void setPagedOrder(const QString &column, const QString &filter = {});
 
     // Runs the statement anew (an open dataset is closed first). Throws Error with the
     // driver's text and stays closed when the statement fails.

@@ -5,6 +5,8 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QHash>
+#include <QSet>
 
 #include <algorithm>
 
@@ -39,15 +41,58 @@ QSqlQuery run(QSqlDatabase &db, const QString &statement, const QVariantList &va
 
 } // namespace
 
-RowPages::RowPages(QString table, QString orderColumn, QString keyColumn)
-    : m_table(std::move(table)), m_order(std::move(orderColumn)), m_key(std::move(keyColumn))
+RowPages::RowPages(QString table, QString orderColumn, QString keyColumn, QString filter)
+    : m_table(std::move(table)), m_order(std::move(orderColumn)), m_key(std::move(keyColumn)),
+      m_filter(std::move(filter))
 {
 }
 
 void RowPages::reset()
 {
     m_stored.reset();
+    m_keys.reset();
     m_added.clear();
+}
+
+// The plain column, not the page index's expression: the planner then answers the condition
+// from whatever index suits it (a search's trigram index) and sorts only the keys.
+const std::vector<qint64> &RowPages::filteredKeys(QSqlDatabase &db)
+{
+    if (!m_keys) {
+        const QString k = identifier(db, m_key);
+        QSqlQuery q = run(db, QStringLiteral("select %1 from %2 where %3 order by %4, %1")
+                                  .arg(k, db.driver()->escapeIdentifier(m_table, QSqlDriver::TableName), m_filter,
+                                       identifier(db, m_order)),
+                          {});
+        std::vector<qint64> keys;
+        while (q.next())
+            keys.push_back(q.value(0).toLongLong());
+        m_keys = std::move(keys);
+    }
+    return *m_keys;
+}
+
+int RowPages::loadFiltered(QSqlDatabase &db, int first, int end, Snapshot &rows)
+{
+    const std::vector<qint64> &keys = filteredKeys(db);
+    QStringList wanted;
+    for (int i = first; i < end; ++i)
+        wanted << QString::number(keys[std::size_t(i)]);
+    const QString k = identifier(db, m_key);
+    rows.load(db, QStringLiteral("select * from %1 where %2 in (%3)")
+                      .arg(db.driver()->escapeIdentifier(m_table, QSqlDriver::TableName), k,
+                           wanted.isEmpty() ? QStringLiteral("null") : wanted.join(QLatin1Char(','))));
+    const int keyColumn = int(std::find_if(rows.names().begin(), rows.names().end(),
+                                           [&](const QString &n) { return n.compare(m_key, Qt::CaseInsensitive) == 0; })
+                              - rows.names().begin());
+    QHash<qint64, int> at;
+    for (int r = 0; r < rows.rowCount(); ++r)
+        at.insert(rows.integer(r, keyColumn), r);
+    std::vector<int> order;
+    for (int i = first; i < end; ++i)
+        order.push_back(at.value(keys[std::size_t(i)], -1));
+    rows.arrangeRows(order);
+    return first;
 }
 
 QString RowPages::identifier(QSqlDatabase &db, const QString &name) const
@@ -65,8 +110,17 @@ QString RowPages::notAdded(QSqlDatabase &db) const
     return QStringLiteral("%1 not in (%2)").arg(identifier(db, m_key), keys.join(QLatin1Char(',')));
 }
 
+std::optional<int> RowPages::knownStoredCount() const
+{
+    if (m_filter.isEmpty())
+        return m_stored;
+    return m_keys ? std::optional<int>(int(m_keys->size())) : std::nullopt;
+}
+
 int RowPages::storedCount(QSqlDatabase db)
 {
+    if (!m_filter.isEmpty())
+        return int(filteredKeys(db).size());
     if (!m_stored) {
         const QString without = notAdded(db);
         QSqlQuery q = run(db, QStringLiteral("select count(*) from %1%2")
@@ -122,6 +176,11 @@ int RowPages::position(QSqlDatabase db, const QVariant &key)
     const auto added = std::find(m_added.begin(), m_added.end(), key);
     if (added != m_added.end())
         return storedCount(db) + int(added - m_added.begin());
+    if (!m_filter.isEmpty()) {
+        const std::vector<qint64> &keys = filteredKeys(db);
+        const auto stored = std::find(keys.begin(), keys.end(), key.toLongLong());
+        return stored == keys.end() ? -1 : int(stored - keys.begin());
+    }
     return rowsBefore(db, order, key);
 }
 
@@ -133,11 +192,24 @@ int RowPages::firstWith(QSqlDatabase db, const QString &field, const QVariant &v
     const QString match = null ? QStringLiteral("%1 is null").arg(f) : QStringLiteral("%1 = ?").arg(f);
     const QVariantList values = null ? QVariantList{} : QVariantList{value};
     const QString without = notAdded(db);
-    QSqlQuery q = run(db, QStringLiteral("select %1, %2 from %3 where %4%5 order by %1, %2 limit 1")
-                              .arg(o, k, table, match, without.isEmpty() ? QString() : QStringLiteral(" and ") + without),
-                      values);
-    if (q.next())
-        return rowsBefore(db, q.value(0), q.value(1));
+    if (!m_filter.isEmpty()) {
+        // Rows the filter selects now; one changed meanwhile so that it no longer does is not found.
+        QSqlQuery q = run(db, QStringLiteral("select %1 from %2 where (%3) and %4").arg(k, table, m_filter, match), values);
+        QSet<qint64> matching;
+        while (q.next())
+            matching.insert(q.value(0).toLongLong());
+        const std::vector<qint64> &keys = filteredKeys(db);
+        for (std::size_t i = 0; i < keys.size() && !matching.isEmpty(); ++i)
+            if (matching.contains(keys[i]))
+                return int(i);
+    } else {
+        QSqlQuery q = run(db, QStringLiteral("select %1, %2 from %3 where %4%5 order by %1, %2 limit 1")
+                                  .arg(o, k, table, match,
+                                       without.isEmpty() ? QString() : QStringLiteral(" and ") + without),
+                          values);
+        if (q.next())
+            return rowsBefore(db, q.value(0), q.value(1));
+    }
     for (std::size_t i = 0; i < m_added.size(); ++i) {
         QVariantList keyed = values;
         keyed.prepend(m_added[i]);
@@ -152,7 +224,7 @@ int RowPages::load(QSqlDatabase db, int row, Snapshot &rows)
 {
     const QString table = db.driver()->escapeIdentifier(m_table, QSqlDriver::TableName);
     const QString o = orderExpression(db, m_order), k = identifier(db, m_key);
-    if (row < kPageRows && m_added.empty() && !m_stored) {
+    if (m_filter.isEmpty() && row < kPageRows && m_added.empty() && !m_stored) {
         // The first page needs no count: opening costs the same for any number of rows.
         rows.load(db, QStringLiteral("select * from %1 order by %2, %3 limit %4").arg(table, o, k).arg(kPageRows));
         return 0;
@@ -162,17 +234,21 @@ int RowPages::load(QSqlDatabase db, int row, Snapshot &rows)
     const int first = std::max(0, row) / kPageRows * kPageRows;
     const int end = std::min(first + kPageRows, total);
     const int storedEnd = std::min(end, stored);
-    const QString without = notAdded(db);
-    const QString where = without.isEmpty() ? QString() : QStringLiteral(" where ") + without;
-    const int wanted = std::max(0, storedEnd - first);
-    // OFFSET walks the index from its nearer end.
-    const bool fromEnd = wanted > 0 && first > stored - storedEnd;
-    rows.load(db, QStringLiteral("select * from %1%2 order by %3%5, %4%5 limit %6 offset %7")
-                      .arg(table, where, o, k, fromEnd ? QStringLiteral(" desc") : QString())
-                      .arg(wanted)
-                      .arg(fromEnd ? stored - storedEnd : first));
-    if (fromEnd)
-        rows.reverseRows();
+    if (!m_filter.isEmpty()) {
+        loadFiltered(db, std::min(first, stored), storedEnd, rows);
+    } else {
+        const QString without = notAdded(db);
+        const QString where = without.isEmpty() ? QString() : QStringLiteral(" where ") + without;
+        const int wanted = std::max(0, storedEnd - first);
+        // OFFSET walks the index from its nearer end.
+        const bool fromEnd = wanted > 0 && first > stored - storedEnd;
+        rows.load(db, QStringLiteral("select * from %1%2 order by %3%5, %4%5 limit %6 offset %7")
+                          .arg(table, where, o, k, fromEnd ? QStringLiteral(" desc") : QString())
+                          .arg(wanted)
+                          .arg(fromEnd ? stored - storedEnd : first));
+        if (fromEnd)
+            rows.reverseRows();
+    }
     if (end > stored) {
         QStringList keys;
         for (const QVariant &key : m_added)
@@ -195,6 +271,8 @@ void RowPages::removed(const QVariant &key)
     const auto it = std::find(m_added.begin(), m_added.end(), key);
     if (it != m_added.end())
         m_added.erase(it);
+    else if (m_keys)
+        m_keys->erase(std::remove(m_keys->begin(), m_keys->end(), key.toLongLong()), m_keys->end());
     else if (m_stored) // a count not yet taken will not see the row
         --*m_stored;
 }

@@ -402,6 +402,22 @@ void Snapshot::reverseRows()
     }
 }
 
+void Snapshot::arrangeRows(const std::vector<int> &order)
+{
+    for (Column &c : m_columns) {
+        std::vector<Kind> kinds(order.size(), Kind::Null);
+        std::vector<int64_t> payload(order.size(), 0);
+        for (std::size_t i = 0; i < order.size(); ++i)
+            if (order[i] >= 0) {
+                kinds[i] = c.kinds[std::size_t(order[i])];
+                payload[i] = c.payload[std::size_t(order[i])];
+            }
+        c.kinds = std::move(kinds);
+        c.payload = std::move(payload);
+    }
+    m_rows = int(order.size());
+}
+
 void Snapshot::appendRows(const Snapshot &other, int from, int to)
 {
     for (int row = from; row < std::min(to, other.rowCount()); ++row) {

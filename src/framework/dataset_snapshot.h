@@ -56,6 +56,8 @@ public:
     void appendNullRow();
     void removeRow(int row);
     void reverseRows();
+    // Row i becomes the row order[i] was; -1 gives a row of nulls.
+    void arrangeRows(const std::vector<int> &order);
     void appendRows(const Snapshot &other, int from, int to); // other's rows [from, to), as far as it has them
     void setCell(int row, int column, const QVariant &value);
 

@@ -25,6 +25,9 @@ void TfHarita::Button1Click()
     qAra->close();
     qAra->setSql(narrowing.isEmpty() ? sql
                                      : statements::search(edPaftano->text(), leAraText(), edAra->text(), narrowing));
+    // Read a page at a time: the grid and the first place show once the matching keys are known.
+    qAra->setPagedOrder(QStringLiteral("px"),
+                        statements::searchCondition(edPaftano->text(), leAraText(), edAra->text(), narrowing));
     qAra->open();
 }
 

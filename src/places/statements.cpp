@@ -32,20 +32,24 @@ QString quoted(const QString &text)
     return '\'' + inner + '\'';
 }
 
-QString search(const QString &sheet, const QString &type, const QString &name, const QString &narrowing)
+QString searchCondition(const QString &sheet, const QString &type, const QString &name, const QString &narrowing)
 {
     const QString s = checked(trimText(sheet));
     const QString t = checked(trimText(type));
     const QString n = checked(trimText(name));
-    QString sql = isEmptyCondition(s) ? QStringLiteral("SELECT * FROM harita WHERE tip LIKE ")
-                                      : QStringLiteral("SELECT * FROM harita WHERE pafta LIKE ") + s +
-                                            QStringLiteral(" AND tip LIKE ");
-    sql += (isEmptyCondition(t) ? quoted(QStringLiteral("%")) : quoted(t)) + ' ';
+    QString condition = isEmptyCondition(s) ? QStringLiteral("tip LIKE ")
+                                            : QStringLiteral("pafta LIKE ") + s + QStringLiteral(" AND tip LIKE ");
+    condition += (isEmptyCondition(t) ? quoted(QStringLiteral("%")) : quoted(t)) + ' ';
     if (!isEmptyCondition(n))
-        sql += QStringLiteral(" AND isim LIKE ") + quoted('%' + n + '%')
+        condition += QStringLiteral(" AND isim LIKE ") + quoted('%' + n + '%')
             + (narrowing.isEmpty() ? QString() : QStringLiteral(" AND ") + narrowing);
-    sql += QStringLiteral("  ORDER BY PX");
-    return sql;
+    return condition;
+}
+
+QString search(const QString &sheet, const QString &type, const QString &name, const QString &narrowing)
+{
+    return QStringLiteral("SELECT * FROM harita WHERE ") + searchCondition(sheet, type, name, narrowing)
+        + QStringLiteral("  ORDER BY PX");
 }
 
 QString nearby(const QString &sheet, int x, int y, int r)

@@ -15,6 +15,8 @@ QString quoted(const QString &text);
 // kMaxTextLength; so does nearby() for its sheet.
 // A narrowing condition (see searchindex::narrowing) joins the name's LIKE.
 QString search(const QString &sheet, const QString &type, const QString &name, const QString &narrowing = {});
+// The search's WHERE condition alone.
+QString searchCondition(const QString &sheet, const QString &type, const QString &name, const QString &narrowing = {});
 
 // Places of one sheet inside the square of half-width r around (x, y), bounds inclusive.
 QString nearby(const QString &sheet, int x, int y, int r);
