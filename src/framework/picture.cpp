@@ -6,7 +6,6 @@
 #include <QFile>
 
 #include <atomic>
-#include <cerrno>
 #include <cstring>
 
 #include <sys/mman.h>
@@ -75,16 +74,10 @@ PictureMemory *takePictureMemory(size_t size)
     if (spare && spare->size == size)
         return spare;
     unmapPictureMemory(spare);
-    void *address = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    // Populated in one call: a fault for each of its pages would cost more than the clearing.
+    void *address = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
     if (address == MAP_FAILED)
         return nullptr;
-    // In huge pages where the kernel has them, populated in one call: a fault for each small
-    // page would cost more than the clearing.
-    madvise(address, size, MADV_HUGEPAGE);
-    if (madvise(address, size, MADV_POPULATE_WRITE) != 0 && errno != EINVAL) {
-        munmap(address, size);
-        return nullptr;
-    }
     return new PictureMemory{address, size};
 }
 
