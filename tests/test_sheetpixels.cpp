@@ -113,6 +113,7 @@ private slots:
     void neighbours_data();
     void neighbours();
     void layerShowsTilesAndCoarserLevels();
+    void tilesLeaveWithTheirSheet();
     void damage();
 
 private:
@@ -278,6 +279,44 @@ void TestSheetPixels::layerShowsTilesAndCoarserLevels()
     QImage reduced(525, 500, QImage::Format_RGB32);
     layer.render(&reduced, QPoint(), QRegion(0, 0, 525, 500));
     QVERIFY(difference(reduced, whole.scaled(525, 500, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)).second < 4);
+}
+
+// Switching on keeps the tiles of the sheets shown and prefetched, and of no other.
+void TestSheetPixels::tilesLeaveWithTheirSheet()
+{
+    QImage plain(4200, 4000, QImage::Format_RGB32);
+    plain.fill(Qt::white);
+    const QString a = writeJpeg(m_dir, QStringLiteral("a.jpg"), plain);
+    const QString b = writeJpeg(m_dir, QStringLiteral("b.jpg"), plain);
+    const QString c = writeJpeg(m_dir, QStringLiteral("c.jpg"), plain);
+    QWidget view;
+    view.resize(600, 400);
+    TileCache &cache = TileCache::instance();
+    const qint64 others = cache.bytes();
+    // b shown, c prefetched; with a looked at first or not.
+    const auto bytesAfter = [&](const QStringList &sheets) {
+        SheetLayer layer(QStringLiteral("Image1"), &view);
+        for (qsizetype i = 0; i + 1 < sheets.size(); ++i) {
+            layer.prefetch({sheets[i]});
+            cache.waitForIdle();
+            QString warning;
+            layer.setSheet(sheets[i], &warning);
+            layer.resize(layer.pictureSize());
+            QImage screen(view.size(), QImage::Format_RGB32);
+            layer.render(&screen, QPoint(), QRegion(view.rect()));
+            cache.waitForIdle();
+        }
+        layer.prefetch({sheets.last()});
+        cache.waitForIdle();
+        const qint64 bytes = cache.bytes() - others;
+        layer.clear();
+        return bytes;
+    };
+    const qint64 expected = bytesAfter({b, c});
+    QVERIFY(expected > 0);
+    QCOMPARE(cache.bytes(), others);
+    QCOMPARE(bytesAfter({a, b, c}), expected);
+    QCOMPARE(cache.bytes(), others);
 }
 
 // A damaged small sheet says so at once; a damaged large one when its tiles arrive, once.

@@ -61,6 +61,9 @@ void SheetLayer::setSheet(const QString &fileName, QString *warning)
         throw Error(damage);
     m_cancelled->store(true);
     m_cancelled = freshFlag();
+    // Kept until the next prefetch says which sheets are near: it usually is one of them.
+    if (m_source && m_source != source)
+        m_prefetched.insert(m_source->fileName(), m_source);
     m_source = source;
     setPicture(whole);
     if (warning)

@@ -3,6 +3,7 @@
 #include "framework/errors.h"
 #include "framework/picture.h"
 #include "framework/picture_decoders.h"
+#include "map/tilecache.h"
 
 #include <atomic>
 
@@ -48,6 +49,11 @@ std::shared_ptr<SheetSource> SheetSource::open(const QString &fileName)
         source->m_size = size;
     }
     return source;
+}
+
+SheetSource::~SheetSource()
+{
+    TileCache::instance().dropSheet(m_id);
 }
 
 QSize SheetSource::size() const

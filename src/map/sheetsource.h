@@ -20,6 +20,10 @@ public:
     // decoded yet. Throws Error as loadPicture does: a missing file, an unknown extension, a
     // size beyond the limits (MaxWindowedSide for windowed pictures, MaxPictureSide for others).
     static std::shared_ptr<SheetSource> open(const QString &fileName);
+    // Its tiles leave the tile cache with it: a sheet nobody shows or prefetches is not kept.
+    ~SheetSource();
+    SheetSource(const SheetSource &) = delete;
+    SheetSource &operator=(const SheetSource &) = delete;
 
     const QString &fileName() const { return m_fileName; }
     // Key of its tiles in the tile cache, unique in the process.

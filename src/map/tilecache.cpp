@@ -61,6 +61,28 @@ void TileCache::insert(const Key &key, const QImage &tile)
     evict();
 }
 
+void TileCache::dropSheet(quint64 sheet)
+{
+    bool dropped = false;
+    {
+        const QMutexLocker lock(&m_mutex);
+        for (auto it = m_tiles.begin(); it != m_tiles.end();) {
+            if (it.key().sheet != sheet) {
+                ++it;
+                continue;
+            }
+            m_bytes -= it->image.sizeInBytes();
+            m_uses.erase(it->use);
+            it = m_tiles.erase(it);
+            dropped = true;
+        }
+    }
+    // The decoders' scratch and the smaller tiles live in the allocator's heaps, which keep
+    // what they were given unless asked.
+    if (dropped)
+        malloc_trim(0);
+}
+
 // The newest stays even alone above the budget: it is the one about to be shown.
 void TileCache::evict()
 {

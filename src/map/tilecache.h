@@ -35,6 +35,8 @@ public:
     // The tile, marked as just used; null when it is not held.
     QImage find(const Key &key);
     void insert(const Key &key, const QImage &tile);
+    // Forgets every tile of a sheet, and gives their memory back to the system.
+    void dropSheet(quint64 sheet);
     qint64 bytes() const;
     qint64 budget() const;
     void setBudget(qint64 bytes);
