@@ -42,6 +42,7 @@ void readCells(QSqlDatabase &db, int unit, const std::atomic_bool &cancel, QSet<
         return;
     const qint64 first = range.value(0).toLongLong();
     const qint64 last = range.value(1).toLongLong();
+    range.finish(); // else SQLite keeps its read lock for the whole read, and saves time out
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.prepare(overview_layers::cellStatement()))
