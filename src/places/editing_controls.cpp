@@ -182,8 +182,16 @@ void PlaceEditingControls::afterChange(const QVariant &id, const PlaceRow &was)
         if (exists)
             w.qAra->locate(QStringLiteral("id"), id);
     }
-    if (w.qHarita->isOpen() && !w.qHarita->isEditing())
-        w.qHarita->refresh();
+    // qHarita is read in pages: finding its current row again by key counts every row before
+    // it (the whole table after a marking pass, which leaves it on the last), while reading it
+    // anew from the start costs one page. Its row is kept only when it is the changed place.
+    Dataset &harita = *w.qHarita;
+    if (harita.isOpen() && !harita.isEditing()) {
+        if (harita.recNo() >= 0 && harita.value(QStringLiteral("id")) == id)
+            harita.refresh();
+        else
+            harita.open();
+    }
     if (w.AddMode) {
         w.MarkColor = QColor(0, 128, 0);
         w.OkuVeIsaretle();
