@@ -290,6 +290,9 @@ void PlaceEditingControls::released(MapLayer *layer, Qt::MouseButton button, QPo
         return;
     moved(layer, p);
     dragging = false;
+    // Set down as a click sets it, so that the overview's crosshair follows the place too.
+    const QPoint ring = w.sheetToView(sheetPointOfShownPlace());
+    w.PlaceMarker(ring.x(), ring.y());
 }
 
 } // namespace
