@@ -134,7 +134,9 @@ void PlaceDots::finished(int generation, const QSet<QPoint> &cells, const QStrin
     try {
         for (const QPoint &p : rechecked) {
             const QPoint cell = overview_layers::cellOf(p, m_unit);
-            if (!cellHoldsPlaces(cell))
+            if (cellHoldsPlaces(cell))
+                m_cells.insert(cell);
+            else
                 m_cells.remove(cell);
         }
     } catch (const Error &e) {
