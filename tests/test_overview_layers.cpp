@@ -1,4 +1,5 @@
 #include "app/uGenel.h"
+#include "data/connection.h"
 #include "data/schema.h"
 #include "framework/dataset.h"
 #include "map/coords.h"
@@ -7,15 +8,18 @@
 #include "overview/overview_layers.h"
 #include "overview/overview_places.h"
 #include "overview/uKucukHarita.h"
+#include "places/uDuzelt.h"
 #include "pgtestsupport.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QStatusBar>
 #include <QTest>
@@ -89,6 +93,58 @@ QPoint emptyCellOn(const paftarec &sheet)
     return QPoint(-1, -1);
 }
 
+
+// Runs statements on the database at target (a file or a PostgreSQL URI), the tables made
+// first when asked; false on a failure.
+bool runOn(const QString &target, const QStringList &statements, bool schema = false)
+{
+    bool ok = true;
+    {
+        const bool postgres = Connection::isPostgresUri(target);
+        QSqlDatabase db = QSqlDatabase::addDatabase(postgres ? "QPSQL" : "QSQLITE", "cells");
+        if (postgres) {
+            const QUrl url(target);
+            db.setHostName(url.host());
+            db.setPort(url.port(5432));
+            db.setUserName(url.userName());
+            db.setDatabaseName(url.path().mid(1));
+        } else {
+            db.setDatabaseName(target);
+        }
+        ok = db.open();
+        if (ok && schema)
+            createSchema(db);
+        QSqlQuery q(db);
+        for (const QString &statement : statements)
+            if (ok && !q.exec(statement)) {
+                qWarning("%s: %s", qPrintable(statement), qPrintable(q.lastError().text()));
+                ok = false;
+            }
+    }
+    QSqlDatabase::removeDatabase("cells");
+    return ok;
+}
+
+// A database of sheet A left of and above the origin and sheet B right of and below it;
+// its target, or "" when it cannot be made.
+QString cellsDatabase(bool postgres, const QTemporaryDir &dir, PgScratchDatabase &pg)
+{
+    QString target = dir.filePath(QStringLiteral("cells.sqlite"));
+    if (postgres) {
+        const QString error = pg.create(QStringLiteral("overview_cells"));
+        if (!error.isEmpty()) {
+            qWarning("%s", qPrintable(error));
+            return QString();
+        }
+        target = pg.uri();
+    }
+    const bool made = runOn(target,
+                            {"insert into pafta (num, px, py, px0, py0) values ('A', 100, 100, -100, -100), "
+                             "('B', 100, 100, 0, 0)"},
+                            true);
+    return made ? target : QString();
+}
+
 } // namespace
 
 class TestOverviewLayers : public QObject {
@@ -135,33 +191,11 @@ private slots:
         QFETCH(bool, postgres);
         QTemporaryDir dir;
         PgScratchDatabase pg;
-        QString target = dir.filePath(QStringLiteral("cells.sqlite"));
-        if (postgres) {
-            const QString error = pg.create(QStringLiteral("overview_cells"));
-            QVERIFY2(error.isEmpty(), qPrintable(error));
-            target = pg.uri();
-        }
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(postgres ? "QPSQL" : "QSQLITE", "cells");
-            if (postgres) {
-                const QUrl url(target);
-                db.setHostName(url.host());
-                db.setPort(url.port(5432));
-                db.setUserName(url.userName());
-                db.setDatabaseName(url.path().mid(1));
-            } else {
-                db.setDatabaseName(target);
-            }
-            QVERIFY(db.open());
-            createSchema(db);
-            QSqlQuery q(db);
-            QVERIFY(q.exec("insert into pafta (num, px, py, px0, py0) values ('A', 100, 100, -100, -100), "
-                           "('B', 100, 100, 0, 0)"));
-            QVERIFY(q.exec("insert into harita (id, px, py, pafta) values (1, 0, 0, 'A'), (2, 99, 95, 'A'), "
-                           "(3, 5, 5, 'B'), (4, 9, 9, 'B'), (250001, 55, 31, 'B'), (250002, 1, 1, 'X'), "
-                           "(250003, null, 4, 'B')"));
-        }
-        QSqlDatabase::removeDatabase("cells");
+        const QString target = cellsDatabase(postgres, dir, pg);
+        QVERIFY(!target.isEmpty());
+        QVERIFY(runOn(target, {"insert into harita (id, px, py, pafta) values (1, 0, 0, 'A'), (2, 99, 95, 'A'), "
+                               "(3, 5, 5, 'B'), (4, 9, 9, 'B'), (250001, 55, 31, 'B'), (250002, 1, 1, 'X'), "
+                               "(250003, null, 4, 'B')"}));
 
         PlaceDots dots;
         QSignalSpy changed(&dots, &PlaceDots::changed);
@@ -175,6 +209,89 @@ private slots:
         QCOMPARE(dots.cells(), expected);
         dots.add(QPoint(-21, 7));
         QVERIFY(dots.cells().contains(QPoint(-3, 0)));
+    }
+
+    // A cell is read again where a place left or came back: its dot stays while another
+    // place holds the cell, also for changes made while the cells are still being read.
+    void recheckedCells_data()
+    {
+        placeCellsFromTheDatabase_data();
+    }
+    void recheckedCells()
+    {
+        QFETCH(bool, postgres);
+        QTemporaryDir dir;
+        PgScratchDatabase pg;
+        const QString target = cellsDatabase(postgres, dir, pg);
+        QVERIFY(!target.isEmpty());
+        // Stored region positions: 1 (-100, -100), 2 (-1, -5), 3 (-5, -1), 4 (5, 5), 5 (9, 9).
+        QVERIFY(runOn(target, {"insert into harita (id, px, py, pafta) values (1, 0, 0, 'A'), (2, 99, 95, 'A'), "
+                               "(3, 95, 99, 'A'), (4, 5, 5, 'B'), (5, 9, 9, 'B')",
+                               "delete from harita where id in (2, 4, 5)"}));
+        PlaceDots dots;
+        QSignalSpy changed(&dots, &PlaceDots::changed);
+        QSignalSpy failed(&dots, &PlaceDots::failed);
+        dots.load(target, 10);
+        dots.recheck(QPoint(-1, -5));
+        dots.recheck(QPoint(5, 5));
+        QTRY_VERIFY_WITH_TIMEOUT(!changed.isEmpty() || !failed.isEmpty(), 20000);
+        QVERIFY2(failed.isEmpty(), failed.isEmpty() ? "" : qPrintable(failed.first().first().toString()));
+        QCOMPARE(dots.cells(), (QSet<QPoint>{QPoint(-10, -10), QPoint(-1, -1)}));
+
+        QVERIFY(runOn(target, {"delete from harita where id = 3"}));
+        dots.recheck(QPoint(-5, -1));
+        QCOMPARE(dots.cells(), QSet<QPoint>{QPoint(-10, -10)});
+        QVERIFY(runOn(target, {"insert into harita (id, px, py, pafta) values (6, 3, 9, 'B')"}));
+        dots.recheck(QPoint(3, 9));
+        QCOMPARE(dots.cells(), (QSet<QPoint>{QPoint(-10, -10), QPoint(0, 0)}));
+        QCOMPARE(changed.size(), 3);
+        dots.recheck(QPoint(5, 5)); // nothing new there
+        QCOMPARE(changed.size(), 3);
+        QVERIFY(failed.isEmpty());
+    }
+
+    // Moving, deleting and undoing in the correcting window move the dots with the places.
+    void dotsFollowCorrections()
+    {
+        TempRegion r;
+        const QString first = r.region.sheetNumbers.first();
+        QVERIFY(runOn(r.dir() + "harita.sqlite",
+                      {"delete from harita where pafta = '" + first + "'",
+                       "insert into harita (id, isim, tip, px, py, pafta) values "
+                       "(901, 'Tek', 'Köy', 100, 100, '" + first + "'), (902, 'Çift', 'Köy', 600, 500, '" + first
+                           + "'), (903, 'Eş', 'Köy', 600, 500, '" + first + "')"}));
+        RunningZemira z(r.dir());
+        fHarita->show();
+        setBox(fKucukHarita->Layers->CheckBoxPlaces, true);
+        fHarita->Button5->click(); // no crosshair over the dots
+        const paftarec &sheet = uGenel::Sheets[0];
+        QCOMPARE(sheet.num, first);
+        const auto dot = [&](int x, int y) { return shown(dotOf(QPoint(sheet.px0 + x, sheet.py0 + y))) == Dot; };
+        QTRY_VERIFY(dot(100, 100));
+        QVERIFY(dot(600, 500));
+        QVERIFY(!dot(400, 300));
+        DialogAnswerer answerer;
+        auto *undo = fHarita->findChild<QPushButton *>("btnGeriAl");
+
+        fDuzelt->showPlace(901);
+        fDuzelt->edPx->setText("400");
+        fDuzelt->edPy->setText("300");
+        QTest::mouseClick(fDuzelt->btnKaydet, Qt::LeftButton);
+        QVERIFY(dot(400, 300));
+        QVERIFY(!dot(100, 100));
+        QTest::mouseClick(undo, Qt::LeftButton);
+        QVERIFY(dot(100, 100));
+        QVERIFY(!dot(400, 300));
+
+        for (int id : {902, 903}) {
+            answerer.answers = QStringList{"Sil"};
+            fDuzelt->showPlace(id);
+            QTest::mouseClick(fDuzelt->btnSil, Qt::LeftButton);
+            QCOMPARE(dot(600, 500), id == 902); // the other still holds the cell
+        }
+        QTest::mouseClick(undo, Qt::LeftButton);
+        QVERIFY(dot(600, 500));
+        QCOMPARE(answerer.kinds, (QStringList{"SilOnay", "SilOnay"}));
     }
 
     void layersDrawnWhereTheyShould()

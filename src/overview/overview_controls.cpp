@@ -8,6 +8,8 @@
 #include <QSettings>
 #include <QToolTip>
 
+#include <optional>
+
 namespace {
 
 QSettings settings()
@@ -22,6 +24,15 @@ int currentSheetIndex()
         if (uGenel::Sheets[i].num == uGenel::CurrentSheet)
             return int(i);
     return -1;
+}
+
+// A stored sheet pixel as a stored region position; none on a sheet the index does not hold.
+std::optional<QPoint> regionPoint(const QString &sheet, int px, int py)
+{
+    for (const paftarec &p : uGenel::Sheets)
+        if (p.num == sheet)
+            return QPoint(coords::clampToInt(int64_t(p.px0) + px), coords::clampToInt(int64_t(p.py0) + py));
+    return std::nullopt;
 }
 
 } // namespace
@@ -98,11 +109,14 @@ void OverviewControls::drawOn(QImage &canvas, double s)
 
 void OverviewControls::placeSaved(const QString &sheet, int px, int py)
 {
-    for (const paftarec &p : uGenel::Sheets)
-        if (p.num == sheet) {
-            m_dots.add(QPoint(coords::clampToInt(int64_t(p.px0) + px), coords::clampToInt(int64_t(p.py0) + py)));
-            return;
-        }
+    if (const std::optional<QPoint> at = regionPoint(sheet, px, py))
+        m_dots.add(*at);
+}
+
+void OverviewControls::placeChanged(const QString &sheet, int px, int py)
+{
+    if (const std::optional<QPoint> at = regionPoint(sheet, px, py))
+        m_dots.recheck(*at);
 }
 
 void OverviewControls::nameSheet(QWidget *picture, int index)

@@ -20,6 +20,9 @@ public:
     void drawOn(QImage &canvas, double s);
     // A place saved on the named sheet at stored sheet pixel (px, py).
     void placeSaved(const QString &sheet, int px, int py);
+    // A place on the named sheet at stored sheet pixel (px, py) was moved away, deleted or
+    // brought back: its dot goes only if no other place remains in its cell.
+    void placeChanged(const QString &sheet, int px, int py);
     // Names the sheet under the pointer of picture (an index into the sheet index, or -1)
     // in the picture's tool tip.
     static void nameSheet(QWidget *picture, int index);

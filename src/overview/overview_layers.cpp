@@ -81,6 +81,14 @@ QString cellStatement()
         "group by cx, cy");
 }
 
+QString cellHoldsStatement()
+{
+    return QStringLiteral(
+        "select 1 from pafta p join harita h on h.pafta = p.num "
+        "where h.px >= ? - coalesce(p.px0, 0) and h.px < ? - coalesce(p.px0, 0) "
+        "and h.py >= ? - coalesce(p.py0, 0) and h.py < ? - coalesce(p.py0, 0) limit 1");
+}
+
 void draw(QImage &canvas, const Shown &shown, const std::vector<paftarec> &sheets, int current,
           const QSet<QPoint> &cells, int unit, double s)
 {

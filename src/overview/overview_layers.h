@@ -42,6 +42,11 @@ QRect sheetRect(const paftarec &sheet, double s);
 // the cell side twice per axis. Grouped in the database, so that only cells travel.
 QString cellStatement();
 
+// The statement that finds whether a cell holds a place: bound to the cell's stored region
+// bounds, left, right (exclusive), top, bottom (exclusive). It looks places up sheet by
+// sheet through the index on harita (pafta, px), so that it costs the same at any size.
+QString cellHoldsStatement();
+
 // Draws the layers that are shown; current is an index into sheets or -1.
 void draw(QImage &canvas, const Shown &shown, const std::vector<paftarec> &sheets, int current,
           const QSet<QPoint> &cells, int unit, double s);

@@ -9,6 +9,8 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <utility>
+
 namespace {
 
 // Ids per statement. A reader holds SQLite's lock for its whole statement, and a save
@@ -40,6 +42,7 @@ void readCells(QSqlDatabase &db, int unit, const std::atomic_bool &cancel, QSet<
         return;
     const qint64 first = range.value(0).toLongLong();
     const qint64 last = range.value(1).toLongLong();
+    range.finish(); // else SQLite keeps its read lock for the whole read, and saves time out
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.prepare(overview_layers::cellStatement()))
@@ -64,6 +67,8 @@ PlaceDots::PlaceDots(QObject *parent) : QObject(parent) {}
 PlaceDots::~PlaceDots()
 {
     stop();
+    if (!m_cellReader.isEmpty())
+        QSqlDatabase::removeDatabase(m_cellReader);
 }
 
 void PlaceDots::stop()
@@ -84,6 +89,13 @@ void PlaceDots::load(const QString &target, int unit)
     m_unit = unit;
     m_loaded = false;
     m_cells.clear();
+    // The new read starts after every change made so far.
+    m_added.clear();
+    m_rechecked.clear();
+    if (!m_cellReader.isEmpty()) {
+        QSqlDatabase::removeDatabase(m_cellReader);
+        m_cellReader.clear();
+    }
     const int generation = ++m_generation;
     m_cancel = std::make_shared<std::atomic_bool>(false);
     m_worker = std::thread([this, target, unit, generation, cancel = m_cancel] {
@@ -118,6 +130,18 @@ void PlaceDots::finished(int generation, const QSet<QPoint> &cells, const QStrin
     for (const QPoint &p : std::as_const(m_added))
         m_cells.insert(overview_layers::cellOf(p, m_unit));
     m_loaded = true;
+    const QList<QPoint> rechecked = std::exchange(m_rechecked, {});
+    try {
+        for (const QPoint &p : rechecked) {
+            const QPoint cell = overview_layers::cellOf(p, m_unit);
+            if (cellHoldsPlaces(cell))
+                m_cells.insert(cell);
+            else
+                m_cells.remove(cell);
+        }
+    } catch (const Error &e) {
+        emit failed(e.text());
+    }
     emit changed();
 }
 
@@ -128,4 +152,50 @@ void PlaceDots::add(QPoint stored)
         return;
     m_cells.insert(overview_layers::cellOf(stored, m_unit));
     emit changed();
+}
+
+void PlaceDots::recheck(QPoint stored)
+{
+    if (!m_loaded) {
+        m_rechecked.append(stored);
+        return;
+    }
+    const QPoint cell = overview_layers::cellOf(stored, m_unit);
+    bool holds = false;
+    try {
+        holds = cellHoldsPlaces(cell);
+    } catch (const Error &e) {
+        emit failed(e.text());
+        return;
+    }
+    if (holds == m_cells.contains(cell))
+        return;
+    if (holds)
+        m_cells.insert(cell);
+    else
+        m_cells.remove(cell);
+    emit changed();
+}
+
+bool PlaceDots::cellHoldsPlaces(QPoint cell)
+{
+    if (m_cellReader.isEmpty()) {
+        const QString name = QStringLiteral("OverviewCells%1").arg(quintptr(this));
+        try {
+            openReader(name, m_target);
+        } catch (const Error &) {
+            QSqlDatabase::removeDatabase(name);
+            throw;
+        }
+        m_cellReader = name;
+    }
+    QSqlQuery q(QSqlDatabase::database(m_cellReader, false));
+    if (!q.prepare(overview_layers::cellHoldsStatement()))
+        throw Error(q.lastError().text());
+    const qint64 left = qint64(cell.x()) * m_unit, top = qint64(cell.y()) * m_unit;
+    for (const qint64 v : {left, left + m_unit, top, top + m_unit})
+        q.addBindValue(v);
+    if (!q.exec())
+        throw Error(q.lastError().text());
+    return q.next();
 }

@@ -27,6 +27,9 @@ public:
     // A place saved at a stored region position: its cell gets a dot, also while a read
     // is still under way.
     void add(QPoint stored);
+    // A place left a stored region position (moved, deleted) or came back to it: the
+    // position's cell is read again, as the read under way may have passed it.
+    void recheck(QPoint stored);
 
 signals:
     void changed();
@@ -35,6 +38,7 @@ signals:
 private:
     void stop();
     void finished(int generation, const QSet<QPoint> &cells, const QString &error);
+    bool cellHoldsPlaces(QPoint cell);
 
     QString m_target;
     int m_unit = 0;
@@ -42,6 +46,8 @@ private:
     int m_generation = 0;
     QSet<QPoint> m_cells;
     QList<QPoint> m_added; // stored positions, for a read that may have passed them
+    QList<QPoint> m_rechecked; // the same, for cells to read again once the read is done
+    QString m_cellReader; // this object's connection on the GUI thread, once opened
     std::shared_ptr<std::atomic_bool> m_cancel;
     std::thread m_worker;
 };

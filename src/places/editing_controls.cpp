@@ -8,6 +8,8 @@
 #include "framework/messages.h"
 #include "map/coords.h"
 #include "map/uHarita.h"
+#include "overview/overview_controls.h"
+#include "overview/uKucukHarita.h"
 #include "places/editing.h"
 #include "places/uDuzelt.h"
 #include "places/uGecmis.h"
@@ -36,7 +38,7 @@ private:
     bool showSearchRow();
     void undo();
     void showHistory();
-    void afterChange(const QVariant &id);
+    void afterChange(const QVariant &id, const PlaceRow &was);
     bool searchHolds(const QVariant &id) const;
     QVariant nearestPlace(QPoint view) const;
     bool withinRing(QPoint view, QPoint sheet) const;
@@ -68,7 +70,7 @@ PlaceEditingControls::PlaceEditingControls(TfHarita &window)
     connect(duzelt->btnGecmis, &QPushButton::clicked, this, [this] { guarded([this] { showHistory(); }); });
     connect(gecmis->btnGeriAl, &QPushButton::clicked, this, [this] { guarded([this] { undo(); }); });
     connect(duzelt.get(), &TfDuzelt::placeWritten, this,
-            [this](const QVariant &id) { guarded([&] { afterChange(id); }); });
+            [this](const QVariant &id, const PlaceRow &was) { guarded([&] { afterChange(id, was); }); });
 
     // Everywhere in the program; a text box with something to undo keeps Ctrl+Z for itself.
     auto *shortcut = new QShortcut(QKeySequence::Undo, &w);
@@ -141,7 +143,7 @@ void PlaceEditingControls::undo()
         showMessage(QStringLiteral("Geri alınacak bir değişikliğiniz yok."));
         return;
     }
-    afterChange(undone.before.id);
+    afterChange(undone.before.id, undone.after);
     duzelt->showPlace(undone.before.id, QStringLiteral("Geri alındı: %1.").arg(undone.what));
 }
 
@@ -162,17 +164,34 @@ bool PlaceEditingControls::searchHolds(const QVariant &id) const
     return false;
 }
 
-// The search and the marks show the new state: re-read as the program re-reads them.
-void PlaceEditingControls::afterChange(const QVariant &id)
+// The search, the marks and the overview show the new state; was is the place before the
+// change, as far as this program knew it.
+void PlaceEditingControls::afterChange(const QVariant &id, const PlaceRow &was)
 {
-    const bool exists = edits.read(id).exists();
+    const PlaceRow now = edits.read(id);
+    const bool exists = now.exists();
+    if (fKucukHarita)
+        for (const PlaceRow *place : {&was, &now})
+            if (place->exists() && !place->value(QStringLiteral("px")).isNull()
+                && !place->value(QStringLiteral("py")).isNull())
+                fKucukHarita->Layers->placeChanged(place->text(QStringLiteral("pafta")),
+                                                   place->value(QStringLiteral("px")).toInt(),
+                                                   place->value(QStringLiteral("py")).toInt());
     if (w.qAra->isOpen() && (searchHolds(id) || exists)) {
         w.qAra->refresh();
         if (exists)
             w.qAra->locate(QStringLiteral("id"), id);
     }
-    if (w.qHarita->isOpen() && !w.qHarita->isEditing())
-        w.qHarita->refresh();
+    // qHarita is read in pages: finding its current row again by key counts every row before
+    // it (the whole table after a marking pass, which leaves it on the last), while reading it
+    // anew from the start costs one page. Its row is kept only when it is the changed place.
+    Dataset &harita = *w.qHarita;
+    if (harita.isOpen() && !harita.isEditing()) {
+        if (harita.recNo() >= 0 && harita.value(QStringLiteral("id")) == id)
+            harita.refresh();
+        else
+            harita.open();
+    }
     if (w.AddMode) {
         w.MarkColor = QColor(0, 128, 0);
         w.OkuVeIsaretle();
@@ -271,6 +290,9 @@ void PlaceEditingControls::released(MapLayer *layer, Qt::MouseButton button, QPo
         return;
     moved(layer, p);
     dragging = false;
+    // Set down as a click sets it, so that the overview's crosshair follows the place too.
+    const QPoint ring = w.sheetToView(sheetPointOfShownPlace());
+    w.PlaceMarker(ring.x(), ring.y());
 }
 
 } // namespace

@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <utility>
+
 TfDuzelt *fDuzelt = nullptr;
 
 namespace {
@@ -162,10 +164,10 @@ void TfDuzelt::btnKaydetClick()
         conflict(e, mine);
         return;
     }
-    const QString what = PlaceEdits::describe(m_place, mine);
-    fill(m_edits.read(m_place.id));
-    lbDurum->setText(QStringLiteral("Kaydedildi: %1.").arg(what));
-    emit placeWritten(m_place.id);
+    const PlaceRow was = m_place;
+    fill(m_edits.read(was.id));
+    lbDurum->setText(QStringLiteral("Kaydedildi: %1.").arg(PlaceEdits::describe(was, mine)));
+    emit placeWritten(was.id, was);
 }
 
 void TfDuzelt::btnSilClick()
@@ -190,31 +192,29 @@ void TfDuzelt::btnSilClick()
         conflict(e, m_place);
         return;
     }
-    const QVariant id = m_place.id;
-    lbDurum->setText(QStringLiteral("\"%1\" silindi. Geri Al ile geri getirilir.").arg(m_place.text(kIsim)));
-    m_place = PlaceRow();
+    const PlaceRow was = std::exchange(m_place, PlaceRow());
+    lbDurum->setText(QStringLiteral("\"%1\" silindi. Geri Al ile geri getirilir.").arg(was.text(kIsim)));
     btnKaydet->setEnabled(false);
     btnSil->setEnabled(false);
-    emit placeWritten(id);
+    emit placeWritten(was.id, was);
 }
 
 // The fresh row comes in; what the user typed stays in the fields, to be saved again on purpose.
 void TfDuzelt::conflict(const PlaceChangedMeanwhile &e, const PlaceRow &mine)
 {
-    const QVariant id = m_place.id;
+    const PlaceRow was = m_place;
     QStringList theirs;
     if (e.fresh.exists()) {
         const QStringList shown{kIsim, kTip, kPx, kPy, QStringLiteral("pafta")};
         for (const QString &c : shown)
             if (e.fresh.text(c) != m_place.text(c))
                 theirs << QStringLiteral("%1: \"%2\"").arg(c, e.fresh.text(c));
-        const PlaceRow before = m_place;
         fill(e.fresh);
-        if (mine.text(kIsim) != before.text(kIsim))
+        if (mine.text(kIsim) != was.text(kIsim))
             edIsim->setText(mine.text(kIsim));
-        if (mine.text(kTip) != before.text(kTip))
+        if (mine.text(kTip) != was.text(kTip))
             cbTip->setCurrentText(mine.text(kTip));
-        if (mine.text(kPx) != before.text(kPx) || mine.text(kPy) != before.text(kPy)) {
+        if (mine.text(kPx) != was.text(kPx) || mine.text(kPy) != was.text(kPy)) {
             edPx->setText(mine.text(kPx));
             edPy->setText(mine.text(kPy));
         }
@@ -229,5 +229,5 @@ void TfDuzelt::conflict(const PlaceChangedMeanwhile &e, const PlaceRow &mine)
     if (!theirs.isEmpty())
         text += QStringLiteral("\nBaşka kullanıcının kaydettiği değerler:\n") + theirs.join('\n');
     showMessage(text);
-    emit placeWritten(id);
+    emit placeWritten(was.id, was);
 }

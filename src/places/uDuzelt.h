@@ -44,8 +44,9 @@ public:
     QPushButton *btnKapat = nullptr;
 
 signals:
-    // A place was written (changed, deleted): the map and the search show it anew.
-    void placeWritten(const QVariant &id);
+    // A place was written (changed, deleted): the map, the search and the overview show it
+    // anew; was is the place as this window showed it before.
+    void placeWritten(const QVariant &id, const PlaceRow &was);
 
 private:
     void fill(const PlaceRow &place);
