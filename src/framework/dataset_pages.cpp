@@ -147,7 +147,8 @@ int RowPages::rowsBefore(QSqlDatabase &db, const QVariant &order, const QVariant
     QString before;
     QVariantList values;
     if (order.isNull()) {
-        before = nullsFirst ? QStringLiteral("%1 is null and %2 < ?") : QStringLiteral("(%1 is not null or %2 < ?)");
+        before = (nullsFirst ? QStringLiteral("%1 is null and %2 < ?") : QStringLiteral("(%1 is not null or %2 < ?)"))
+                     .arg(o, k);
         values = {key};
     } else {
         before = QStringLiteral("(%1 < ? or (%1 = ? and %2 < ?)%3)")
@@ -156,7 +157,7 @@ int RowPages::rowsBefore(QSqlDatabase &db, const QVariant &order, const QVariant
     }
     const QString without = notAdded(db);
     QSqlQuery q = run(db, QStringLiteral("select count(*) from %1 where %2%3")
-                              .arg(db.driver()->escapeIdentifier(m_table, QSqlDriver::TableName), before.arg(o, k),
+                              .arg(db.driver()->escapeIdentifier(m_table, QSqlDriver::TableName), before,
                                    without.isEmpty() ? QString() : QStringLiteral(" and ") + without),
                       values);
     return q.next() ? q.value(0).toInt() : 0;
