@@ -11,7 +11,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
@@ -44,16 +43,6 @@ int makeRegion(const QString &dir)
     return 0;
 }
 
-long vmHwmKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').constFirst().toLong();
-    return -1;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -70,13 +59,13 @@ int main(int argc, char *argv[])
         return 1;
 
     QCoreApplication app(argc, argv);
-    const long startKb = vmHwmKb();
+    const long startKb = statusKb("VmHWM:");
     try {
         const QString database = checkTargetOf(dir);
         const DuplicateOptions options;
         // One check alone first: repeated runs leave the heap fragmented, which is not its peak.
         dataSetCheck(database, options);
-        const long peakKb = vmHwmKb();
+        const long peakKb = statusKb("VmHWM:");
         const double shell = medianMs(kRounds, [&] {
             runBaseline("sqlite3", {database, "select id, isim, pafta, px, py from harita"});
         });

@@ -9,7 +9,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -51,16 +50,6 @@ int makeRegion(const QString &dir)
     return 0;
 }
 
-long vmHwmKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').constFirst().toLong();
-    return -1;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -77,13 +66,13 @@ int main(int argc, char *argv[])
         return 1;
 
     QCoreApplication app(argc, argv);
-    const long startKb = vmHwmKb();
+    const long startKb = statusKb("VmHWM:");
     try {
         const auto run = [&](const QString &name, ExportFormat format) {
             exportPlaces({dir, temp.filePath(name), format, true});
         };
         run(QStringLiteral("first.gpkg"), ExportFormat::GeoPackage);
-        const long peakKb = vmHwmKb();
+        const long peakKb = statusKb("VmHWM:");
         const double baseline = medianMs(kRounds, [&] {
             runBaseline("ogr2ogr", {"-overwrite", "-f", "GPKG", temp.filePath("ogr2ogr.gpkg"),
                                     dir + "/harita.sqlite", "harita"});

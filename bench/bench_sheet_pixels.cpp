@@ -69,16 +69,6 @@ void writeSheet(const QString &path, int width, int height)
     std::fclose(file);
 }
 
-qint64 statusKb(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
-    return 0;
-}
-
 // Paints the layer's part in the view, waits for the tiles it asked for, paints again.
 void showView(SheetLayer &layer)
 {

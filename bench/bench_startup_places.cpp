@@ -7,6 +7,7 @@
 // Each directory is opened once first, unmeasured, so that Zemira's indexes exist.
 #include "app/startup.h"
 #include "app/uGenel.h"
+#include "benchsupport.h"
 #include "demo_region.h"
 #include "framework/errors.h"
 #include "map/uHarita.h"
@@ -14,7 +15,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -35,17 +35,6 @@ extern char **environ;
 namespace {
 
 constexpr int kRounds = 3;
-
-long statusKb(const char *field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toLong();
-    return -1;
-}
 
 // Child: starts Zemira as the program does, then reports as each step is reached.
 int child(const QString &dir)

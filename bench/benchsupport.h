@@ -18,5 +18,8 @@ double median(std::vector<double> values);
 double timedMs(const std::function<void()> &work);
 double medianMs(int runs, const std::function<void()> &work);
 
+// A figure of this process's /proc/self/status in kB ("VmHWM:", "VmRSS:"); -1 when unreadable.
+long statusKb(const char *field);
+
 // Reads every value of every row through a forward-only QSqlQuery; returns the row count.
 int readAllRows(Connection &connection, const QString &statement);
