@@ -15,8 +15,6 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -51,11 +49,7 @@ int main(int argc, char *argv[])
     const QString dir = temp.filePath(QStringLiteral("region"));
     std::printf("making the region...\n");
     std::fflush(stdout);
-    const pid_t child = fork();
-    if (child == 0)
-        _exit(makeRegion(dir));
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (!inChildProcess([&] { return makeRegion(dir); }))
         return 1;
 
     QCoreApplication app(argc, argv);

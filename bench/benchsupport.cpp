@@ -9,6 +9,9 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 void runBaseline(const QString &program, const QStringList &args)
@@ -67,4 +70,14 @@ long statusKb(const char *field)
         if (line.startsWith(field))
             return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toLong();
     return -1;
+}
+
+bool inChildProcess(const std::function<int()> &work)
+{
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(work());
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }

@@ -18,6 +18,10 @@ double median(std::vector<double> values);
 double timedMs(const std::function<void()> &work);
 double medianMs(int runs, const std::function<void()> &work);
 
+// Runs work in a child process, so that its memory does not count in this one's peak; true when
+// it returned 0.
+bool inChildProcess(const std::function<int()> &work);
+
 // A figure of this process's /proc/self/status in kB ("VmHWM:", "VmRSS:"); -1 when unreadable.
 long statusKb(const char *field);
 

@@ -277,14 +277,24 @@ QImage decodeGdal(const PictureFile &file, const QString &kind, QString *warning
     return image;
 }
 
-QSize gdalFileSize(const QString &fileName, const QString &kind)
+namespace {
+
+// A sheet file opened in place, to be read a window at a time.
+OpenedGdal openGdalFile(const QString &fileName, const QString &kind, GdalErrors &errors)
 {
-    GdalErrors errors;
     const QByteArray path = QFile::encodeName(fileName);
     if (!QFileInfo::exists(fileName))
         failPicture(fileName, QStringLiteral("dosya bulunamadı"));
-    const OpenedGdal opened = openGdal(fileName, path, QFileInfo(fileName).size(), kind, true,
-                                       [&] { return detail(errors, path, fileName); });
+    return openGdal(fileName, path, QFileInfo(fileName).size(), kind, true,
+                    [&] { return detail(errors, path, fileName); });
+}
+
+} // namespace
+
+QSize gdalFileSize(const QString &fileName, const QString &kind)
+{
+    GdalErrors errors;
+    const OpenedGdal opened = openGdalFile(fileName, kind, errors);
     GDALClose(opened.dataset);
     return QSize(opened.width, opened.height);
 }
@@ -293,11 +303,7 @@ QImage readGdalWindow(const QString &fileName, const QString &kind, int level, c
                       QString *warning)
 {
     GdalErrors errors;
-    const QByteArray path = QFile::encodeName(fileName);
-    if (!QFileInfo::exists(fileName))
-        failPicture(fileName, QStringLiteral("dosya bulunamadı"));
-    const OpenedGdal opened = openGdal(fileName, path, QFileInfo(fileName).size(), kind, true,
-                                       [&] { return detail(errors, path, fileName); });
+    const OpenedGdal opened = openGdalFile(fileName, kind, errors);
     const DatasetCloser closer{opened.dataset};
     QRgb table[256];
     if (!opened.colour)
